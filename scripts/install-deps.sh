@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs every Debian 12 package the Livrexa server needs to build, run and test.
+# Idempotent and non-interactive; run as root (or through sudo).
+set -euo pipefail
+
+packages=(
+  # toolchain
+  build-essential cmake ninja-build ccache pkg-config clang clang-format libclang-rt-14-dev
+  # libraries of the REST layer
+  libboost-dev rapidjson-dev libssl-dev zlib1g-dev
+  # embedded Firebird: client library, engine plugin, headers, isql-fb and gbak
+  libfbclient2 firebird3.0-server-core firebird-dev firebird3.0-utils
+  # desktop host
+  qt6-base-dev xvfb xauth
+  # tests and benchmarks
+  googletest libgtest-dev libgmock-dev libbenchmark-dev wrk
+)
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${packages[@]}"

@@ -1,0 +1,216 @@
+#include "rest/text_codec.h"
+
+#include <openssl/evp.h>
+
+#include <array>
+#include <limits>
+
+#include "rest/errors.h"
+
+namespace livrexa {
+namespace {
+
+constexpr char32_t kReplacement = 0xFFFD;
+
+// Code points of the bytes 0x80..0x9F in Windows-1252 (the five unassigned bytes map to
+// themselves, as the system's conversion does).
+constexpr std::array<char32_t, 32> kCp1252High = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+int Base64Value(unsigned char c) {
+  if (c >= 'A' && c <= 'Z') return c - 'A';
+  if (c >= 'a' && c <= 'z') return c - 'a' + 26;
+  if (c >= '0' && c <= '9') return c - '0' + 52;
+  if (c == '+') return 62;
+  if (c == '/') return 63;
+  return -1;
+}
+
+}  // namespace
+
+char32_t NextCodePoint(std::string_view s, size_t& pos) {
+  const auto b0 = static_cast<unsigned char>(s[pos]);
+  if (b0 < 0x80) {
+    ++pos;
+    return b0;
+  }
+  int extra;
+  char32_t cp;
+  char32_t min;
+  if ((b0 & 0xE0) == 0xC0) {
+    extra = 1, cp = b0 & 0x1F, min = 0x80;
+  } else if ((b0 & 0xF0) == 0xE0) {
+    extra = 2, cp = b0 & 0x0F, min = 0x800;
+  } else if ((b0 & 0xF8) == 0xF0) {
+    extra = 3, cp = b0 & 0x07, min = 0x10000;
+  } else {
+    ++pos;
+    return kReplacement;
+  }
+  if (pos + extra >= s.size()) {
+    ++pos;
+    return kReplacement;
+  }
+  for (int i = 1; i <= extra; ++i) {
+    const auto b = static_cast<unsigned char>(s[pos + i]);
+    if ((b & 0xC0) != 0x80) {
+      ++pos;
+      return kReplacement;
+    }
+    cp = (cp << 6) | (b & 0x3F);
+  }
+  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+    ++pos;
+    return kReplacement;
+  }
+  pos += extra + 1;
+  return cp;
+}
+
+void AppendUtf8(std::string& out, char32_t cp) {
+  if (cp < 0x80) {
+    out.push_back(static_cast<char>(cp));
+  } else if (cp < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else if (cp < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  }
+}
+
+std::string SanitizeUtf8(std::string_view bytes) {
+  size_t i = 0;
+  while (i < bytes.size() && static_cast<unsigned char>(bytes[i]) < 0x80) ++i;
+  if (i == bytes.size()) return std::string(bytes);
+  std::string out(bytes.substr(0, i));
+  out.reserve(bytes.size());
+  while (i < bytes.size()) AppendUtf8(out, NextCodePoint(bytes, i));
+  return out;
+}
+
+std::string EncodeBinary(std::string_view bytes) {
+  if (bytes.empty()) return {};
+  if (bytes.size() > static_cast<size_t>(std::numeric_limits<int>::max() / 4 * 3))
+    throw LivrexaError("Value too large to encode");
+  std::string out(4 * ((bytes.size() + 2) / 3), '\0');
+  const int n = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(out.data()),
+                                reinterpret_cast<const unsigned char*>(bytes.data()),
+                                static_cast<int>(bytes.size()));
+  out.resize(static_cast<size_t>(n));
+  return out;
+}
+
+std::string DecodeBinary(std::string_view base64) {
+  // Keep only alphabet characters (line breaks, blanks and stray bytes are skipped, padding
+  // is recomputed), so any input decodes without failing and without reading out of bounds.
+  std::string clean;
+  clean.reserve(base64.size());
+  for (unsigned char c : base64)
+    if (Base64Value(c) >= 0) clean.push_back(static_cast<char>(c));
+  if (clean.size() % 4 == 1) clean.pop_back();  // a lone sextet carries no whole byte
+  if (clean.empty()) return {};
+  const size_t pad = (4 - clean.size() % 4) % 4;
+  clean.append(pad, '=');
+  if (clean.size() > static_cast<size_t>(std::numeric_limits<int>::max()))
+    throw LivrexaError("Value too large to decode");
+  std::string out(clean.size() / 4 * 3, '\0');
+  const int n = EVP_DecodeBlock(reinterpret_cast<unsigned char*>(out.data()),
+                                reinterpret_cast<const unsigned char*>(clean.data()),
+                                static_cast<int>(clean.size()));
+  if (n < 0) return {};
+  out.resize(static_cast<size_t>(n) - pad);
+  return out;
+}
+
+std::string EncodeText(std::string_view text) { return EncodeBinary(text); }
+
+std::string DecodeText(std::string_view base64) { return SanitizeUtf8(DecodeBinary(base64)); }
+
+std::string EscapeJSONText(std::string_view text) {
+  std::string out;
+  out.reserve(text.size() + text.size() / 8);
+  for (char c : text) {
+    switch (c) {
+      case '\\': out += "\\\\"; break;
+      case '"': out += "\\\""; break;
+      case '/': out += "\\/"; break;
+      case '\b': out += "\\b"; break;
+      case '\t': out += "\\t"; break;
+      case '\n': out += "\\n"; break;
+      case '\f': out += "\\f"; break;
+      case '\r': out += "\\r"; break;
+      default: out.push_back(c);
+    }
+  }
+  return out;
+}
+
+std::string Utf8ToAscii7(std::string_view utf8) {
+  std::string out;
+  out.reserve(utf8.size());
+  size_t i = 0;
+  while (i < utf8.size()) {
+    const char32_t cp = NextCodePoint(utf8, i);
+    out.push_back(cp < 0x80 ? static_cast<char>(cp) : '?');
+  }
+  return out;
+}
+
+std::string Ascii7ToUtf8(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  for (unsigned char c : bytes) {
+    if (c < 0x80)
+      out.push_back(static_cast<char>(c));
+    else
+      AppendUtf8(out, kReplacement);
+  }
+  return out;
+}
+
+std::string Utf8ToCp1252(std::string_view utf8) {
+  std::string out;
+  out.reserve(utf8.size());
+  size_t i = 0;
+  while (i < utf8.size()) {
+    const char32_t cp = NextCodePoint(utf8, i);
+    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) {
+      out.push_back(static_cast<char>(cp));
+      continue;
+    }
+    char mapped = '?';
+    for (size_t k = 0; k < kCp1252High.size(); ++k) {
+      if (kCp1252High[k] == cp) {
+        mapped = static_cast<char>(0x80 + k);
+        break;
+      }
+    }
+    out.push_back(mapped);
+  }
+  return out;
+}
+
+std::string Cp1252ToUtf8(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size() + bytes.size() / 4);
+  for (unsigned char c : bytes) {
+    if (c < 0x80)
+      out.push_back(static_cast<char>(c));
+    else if (c < 0xA0)
+      AppendUtf8(out, kCp1252High[c - 0x80]);
+    else
+      AppendUtf8(out, c);
+  }
+  return out;
+}
+
+}  // namespace livrexa

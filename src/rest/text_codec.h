@@ -1,0 +1,39 @@
+#pragma once
+// Text and byte encodings shared by the wire formats. Texts inside the server are UTF-8;
+// the clients' single-byte code page is Windows-1252.
+
+#include <string>
+#include <string_view>
+
+namespace livrexa {
+
+// base64 (standard alphabet, "=" padding, no line breaks) of a text's UTF-8 bytes; "" stays "".
+std::string EncodeText(std::string_view text);
+// base64 back to bytes, read as UTF-8 (malformed sequences become U+FFFD).
+std::string DecodeText(std::string_view base64);
+// base64 of raw bytes, and back. Decoding ignores characters outside the alphabet and line breaks.
+std::string EncodeBinary(std::string_view bytes);
+std::string DecodeBinary(std::string_view base64);
+
+// Backslash, double quote, slash, backspace, tab, line feed, form feed and carriage return
+// written as their JSON escapes; everything else, non-ASCII included, left as it is.
+std::string EscapeJSONText(std::string_view text);
+
+// The 7-bit rule of esASCII: every character above 127 becomes "?" when stored,
+// and every byte above 127 reads back as U+FFFD.
+std::string Utf8ToAscii7(std::string_view utf8);
+std::string Ascii7ToUtf8(std::string_view bytes);
+
+// Windows-1252: characters outside the code page become "?".
+std::string Utf8ToCp1252(std::string_view utf8);
+std::string Cp1252ToUtf8(std::string_view bytes);
+
+// A text with malformed UTF-8 sequences replaced by U+FFFD (valid text is returned unchanged).
+std::string SanitizeUtf8(std::string_view bytes);
+
+// Decodes the next code point of a UTF-8 text at pos and advances pos; a malformed
+// sequence gives U+FFFD and advances one byte.
+char32_t NextCodePoint(std::string_view utf8, size_t& pos);
+void AppendUtf8(std::string& out, char32_t cp);
+
+}  // namespace livrexa
