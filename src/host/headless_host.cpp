@@ -1,0 +1,70 @@
+#include "host/headless_host.h"
+
+#include <signal.h>
+
+#include <cstdio>
+#include <thread>
+
+#include "host/config_file.h"
+#include "host/console_view.h"
+#include "host/event_loop.h"
+#include "host/host_services_bridge.h"
+#include "host/server_host.h"
+#include "host/single_instance.h"
+#include "rest/errors.h"
+
+namespace livrexa::host {
+
+int RunHeadless(const THostOptions& options, THostWiring wiring) {
+  TSingleInstance instance;
+  if (!instance.Acquire()) return 0;
+
+  // Signals are taken by one thread with sigwait; every thread started later inherits the mask.
+  sigset_t stopSignals;
+  sigemptyset(&stopSignals);
+  sigaddset(&stopSignals, SIGINT);
+  sigaddset(&stopSignals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+  if (!wiring.makeListener) {
+    std::fputs("livrexa-server: o servidor HTTP não está montado neste executável.\n", stderr);
+    return 1;
+  }
+
+  TEventLoop loop;
+  THostSettings settings;
+  TConsoleView view(stdout, stderr, ConfigPath(options.home).string());
+  TUpdateChecker checker(settings, options.updateManifest, [&](const std::string& entry) {
+    loop.Post([&, entry] { view.AppendLogEntry(entry); });
+  });
+  THostServicesBridge services(settings, loop, view, checker);
+  std::unique_ptr<TListenerControl> listener = wiring.makeListener(services);
+  TSystemClock clock;
+  TServerHost* hostPointer = nullptr;
+  THostTimer& timer = loop.CreateTimer(std::chrono::milliseconds(kBackupTimerIntervalMs), [&] {
+    if (hostPointer) hostPointer->JvTimer1Timer();
+  });
+  TServerHost host(options.home, settings, view, loop, timer, *listener, clock, wiring.backupTools);
+  hostPointer = &host;
+
+  try {
+    if (host.FormShow() == TServerHost::TStartOutcome::NotConfigured) return 2;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "%s\n", SingleLine(e.what()).c_str());
+    return 1;
+  }
+
+  std::thread signalWaiter([&] {
+    int received = 0;
+    sigwait(&stopSignals, &received);
+    loop.Quit(0);
+  });
+  signalWaiter.detach();
+  loop.Run();
+  host.Shutdown();
+  std::fflush(stdout);
+  std::fflush(stderr);
+  std::_Exit(0);  // requests still running are cut off, as when the window closes
+}
+
+}  // namespace livrexa::host

@@ -1,0 +1,45 @@
+#pragma once
+// The process-wide settings of the server and the window title, guarded by one lock. The host's
+// thread writes them (start-up, listener start, settings dialog); request threads and the update
+// checker read or write single values for the moment of the call.
+
+#include <mutex>
+#include <string>
+
+namespace livrexa::host {
+
+// The five values of Config1.ini.
+struct TServerSettings {
+  std::string vLocalDB;
+  std::string vPastaBackup1;
+  std::string vPastaBackup2;
+  int vPorta = 0;
+  int vHoraBackup = 0;
+};
+
+inline constexpr const char* kFirstTitle = "Servidor do Banco de Dados do Livrexa 1.0 - Porta 8022";
+inline constexpr const char* kServingTitlePrefix = "Servidor do Banco de Dados do Livrexa 1.1 - Porta ";
+
+class THostSettings {
+ public:
+  TServerSettings Get() const;
+  void Set(const TServerSettings& values);
+  void Clear();
+
+  std::string LocalDB() const;
+  int Porta() const;
+
+  std::string Title() const;
+  void SetTitle(const std::string& title);
+
+  std::string StatusAtualizacao() const;
+  void SetStatusAtualizacao(const std::string& status);
+
+ private:
+  mutable std::mutex lock_;
+  TServerSettings values_;
+  std::string title_ = kFirstTitle;
+  std::string statusAtualizacao_;
+};
+
+}  // namespace livrexa::host

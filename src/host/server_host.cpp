@@ -1,0 +1,130 @@
+#include "host/server_host.h"
+
+#include "host/backup_files.h"
+#include "host/computer_name.h"
+#include "host/config_file.h"
+#include "rest/wire_consts.h"
+
+namespace livrexa::host {
+namespace fs = std::filesystem;
+
+namespace {
+
+bool PathExists(const std::string& path) {
+  std::error_code ec;
+  return !path.empty() && fs::exists(path, ec);
+}
+
+bool FolderExists(const std::string& path) {
+  std::error_code ec;
+  return !path.empty() && fs::is_directory(path, ec);
+}
+
+}  // namespace
+
+TServerHost::TServerHost(fs::path home, THostSettings& settings, THostView& view, THostThread& thread,
+                         THostTimer& backupTimer, TListenerControl& listener, const TClock& clock,
+                         TBackupTools tools)
+    : home_(std::move(home)),
+      settings_(settings),
+      view_(view),
+      thread_(thread),
+      timer_(backupTimer),
+      listener_(listener),
+      clock_(clock),
+      backup_(
+          home_, thread_, clock_, [this](const std::string& entry) { Log(entry); }, std::move(tools)) {}
+
+std::string TServerHost::HomeFolderText() const {
+  return HomeText(home_);
+}
+
+TServerHost::TStartOutcome TServerHost::FormShow() {
+  settings_.Clear();
+  view_.ShowStatusPanels(HomeFolderText(), "Nome desse computador: " + NomeComputador());
+  if (fs::exists(ConfigPath(home_)))
+    settings_.Set(ReadConfig(home_));
+  else
+    WriteFirstStartConfig(home_);  // the settings in memory stay empty for this run
+
+  if (PathExists(settings_.LocalDB())) {
+    BotaoOKClick();
+    return TStartOutcome::Serving;
+  }
+  view_.ShowMessage(kDatabaseNotFound);
+  view_.OpenLogin();
+  return TStartOutcome::NotConfigured;
+}
+
+void TServerHost::BotaoOKClick() {
+  listener_.Deactivate();
+  int port = settings_.Porta();
+  listener_.Activate(port);  // a failure leaves title and timer as they were
+  std::string title = kServingTitlePrefix + std::to_string(port);
+  settings_.SetTitle(title);
+  view_.ShowTitle(title);
+  timer_.Enable();
+}
+
+void TServerHost::JvTimer1Timer() {
+  if (backupRunning_) return;
+  TTimePoint now = clock_.Now();
+  TLocalTime today = ToLocalTime(now);
+  TServerSettings values = settings_.Get();
+
+  std::string file1 = BackupFileName(values.vPastaBackup1, today);
+  std::string file2;
+  if (!Trim(values.vPastaBackup2).empty()) file2 = BackupFileName(values.vPastaBackup2, today);
+
+  if (PathExists(file1) || today.hour < values.vHoraBackup) return;
+  if (Trim(values.vPastaBackup1).empty()) {
+    Log("A pasta de destino do backup não foi informado na configuração do servidor.");
+    return;
+  }
+  if (!FolderExists(values.vPastaBackup1)) {
+    Log("A pasta de destino do backup não existe.");
+    return;
+  }
+  if (!Trim(values.vPastaBackup2).empty() && !FolderExists(values.vPastaBackup2)) {
+    Log("A pasta de destino alternativa do backup não existe.");
+    return;
+  }
+
+  timer_.Disable();
+  backupRunning_ = true;
+  view_.ClearLog();
+  Log("*** Início do Backup ***");
+  Log("Iniciou em: " + TimeText(now));
+  Log(" ");
+  backup_.GeraBackup(values.vLocalDB, file1, file2, [this, now] {
+    TTimePoint end = clock_.Now();
+    Log("");
+    Log("Terminou em: " + TimeText(end));
+    Log("Tempo decorrido: " + ElapsedText(end - now));
+    backupRunning_ = false;
+    timer_.Enable();
+  });
+}
+
+void TServerHost::SaveSettings(const TServerSettings& values) {
+  WriteConfig(home_, values);
+  TServerSettings current = settings_.Get();
+  current.vLocalDB = values.vLocalDB;
+  current.vPorta = values.vPorta;
+  current.vHoraBackup = values.vHoraBackup;
+  current.vPastaBackup1 = values.vPastaBackup1;
+  current.vPastaBackup2 = values.vPastaBackup2;
+  settings_.Set(current);
+  BotaoOKClick();
+}
+
+void TServerHost::RunRestore(const std::string& backupFile, std::function<void()> done) {
+  listener_.Deactivate();
+  backup_.RestauraBackup(settings_.LocalDB(), backupFile, std::move(done));
+}
+
+void TServerHost::Shutdown() {
+  listener_.Deactivate();
+}
+
+}  // namespace livrexa::host
