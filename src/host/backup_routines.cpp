@@ -91,10 +91,12 @@ void TBackupRoutines::RestauraBackup(const std::string& database, const std::str
     MoveFileQuietly(database, old);
     if (!FileExists(database)) log_("Arquivo " + database + " renomeado com sucesso.");
 
+    // gbak never overwrites: a database still in place (the move failed) is not a restored one.
+    bool movedAside = !FileExists(database);
     children_.Start(tools_.gbakProgram, GbakRestoreArgs(backupFile, database), tools_.gbakEnvironment,
-                    std::chrono::milliseconds(0), [this, database, backupFile, done](int) {
-                      thread_.Post([this, database, backupFile, done] {
-                        FinishRestore(database, backupFile);
+                    std::chrono::milliseconds(0), [this, database, backupFile, movedAside, done](int) {
+                      thread_.Post([this, database, backupFile, movedAside, done] {
+                        if (movedAside) FinishRestore(database, backupFile);
                         if (done) done();
                       });
                     });
