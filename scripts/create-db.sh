@@ -1,0 +1,108 @@
+#!/usr/bin/env bash
+# Creates a new Livrexa database file from db/schema.sql, optionally with the demo data of
+# db/demo.sql, using isql-fb in embedded mode (no Firebird server needed).
+#
+#   scripts/create-db.sh [--demo] [--firebird-dir DIR] DATABASE_FILE
+#
+# --demo              also load db/demo.sql (administrator "admin" with password "admin",
+#                     user number 1, and a few authors, holdings, readers and classes)
+# --firebird-dir DIR  the Firebird folder (configuration, locks, temporary files) to use; give
+#                     the server's own folder if a server may have the file open. Default:
+#                     $LIVREXA_FIREBIRD_DIR, else $XDG_DATA_HOME/livrexa/firebird, else
+#                     ~/.local/share/livrexa/firebird — the server's default too.
+#
+# The file must not exist yet. The new database has page size 4096 and character set UTF8, and
+# its on-disk structure is that of the engine that creates it (ODS 12 with Firebird 3, ODS 13
+# with Firebird 4).
+set -euo pipefail
+
+usage() {
+  sed -n '2,18p' "$0" | sed 's/^# \{0,1\}//'
+  exit 2
+}
+
+here="$(cd "$(dirname "$0")/.." && pwd)"
+demo=0
+fbdir=""
+database=""
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --demo) demo=1 ;;
+    --firebird-dir) shift; [ $# -gt 0 ] || usage; fbdir="$1" ;;
+    -h|--help) usage ;;
+    -*) echo "create-db: unknown option $1" >&2; usage ;;
+    *) [ -z "$database" ] || usage; database="$1" ;;
+  esac
+  shift
+done
+[ -n "$database" ] || usage
+
+if [ -z "$fbdir" ]; then
+  if [ -n "${LIVREXA_FIREBIRD_DIR:-}" ]; then fbdir="$LIVREXA_FIREBIRD_DIR"
+  elif [ -n "${XDG_DATA_HOME:-}" ]; then fbdir="$XDG_DATA_HOME/livrexa/firebird"
+  else fbdir="$HOME/.local/share/livrexa/firebird"
+  fi
+fi
+
+case "$database" in /*) ;; *) database="$(pwd)/$database" ;; esac
+if [ -e "$database" ]; then
+  echo "create-db: $database already exists; a new database is never written over an old one." >&2
+  exit 1
+fi
+mkdir -p "$(dirname "$database")"
+
+# The installation whose character-set module is copied (newest version first).
+fbhome="${LIVREXA_FIREBIRD_HOME:-}"
+if [ -z "$fbhome" ]; then
+  for candidate in $(ls -d /usr/lib/*/firebird/* /usr/lib64/firebird/* /usr/lib/firebird/* 2>/dev/null | sort -rV) \
+                   /opt/firebird; do
+    if [ -f "$candidate/intl/libfbintl.so" ]; then fbhome="$candidate"; break; fi
+  done
+fi
+
+# The same folder layout and configuration the server writes (src/handlers/fb_environment.cpp).
+mkdir -p "$fbdir/lock" "$fbdir/tmp" "$fbdir/intl"
+conf="# Written by the Livrexa server at start; changes here are overwritten.
+ServerMode = SuperClassic
+Providers = Engine13, Engine12
+DataTypeCompatibility = 3.0"
+if [ ! -f "$fbdir/firebird.conf" ] || [ "$(cat "$fbdir/firebird.conf")" != "$conf" ]; then
+  printf '%s\n' "$conf" > "$fbdir/firebird.conf.tmp$$" && mv "$fbdir/firebird.conf.tmp$$" "$fbdir/firebird.conf"
+fi
+if [ -n "$fbhome" ]; then
+  for f in libfbintl.so fbintl.conf; do
+    if [ -f "$fbhome/intl/$f" ] && ! cmp -s "$fbhome/intl/$f" "$fbdir/intl/$f"; then
+      cp --dereference "$fbhome/intl/$f" "$fbdir/intl/$f.tmp$$" && mv "$fbdir/intl/$f.tmp$$" "$fbdir/intl/$f"
+    fi
+  done
+fi
+export FIREBIRD="$fbdir" FIREBIRD_LOCK="$fbdir/lock" FIREBIRD_TMP="$fbdir/tmp"
+
+isql=""
+if [ -n "${LIVREXA_FIREBIRD_BIN:-}" ] && [ -x "$LIVREXA_FIREBIRD_BIN/isql" ]; then isql="$LIVREXA_FIREBIRD_BIN/isql"
+elif command -v isql-fb >/dev/null 2>&1; then isql="$(command -v isql-fb)"
+elif [ -n "$fbhome" ] && [ -x "$fbhome/bin/isql" ]; then isql="$fbhome/bin/isql"
+fi
+if [ -z "$isql" ]; then
+  echo "create-db: Firebird's isql (isql-fb) was not found; run scripts/install-deps.sh." >&2
+  exit 1
+fi
+
+quote() { printf "%s" "$1" | sed "s/'/''/g"; }
+script="$(mktemp)"
+trap 'rm -f "$script"' EXIT
+{
+  echo "SET SQL DIALECT 3;"
+  echo "SET BAIL ON;"
+  echo "CREATE DATABASE '$(quote "$database")' USER 'SYSDBA' PASSWORD 'brickwall' PAGE_SIZE 4096 DEFAULT CHARACTER SET UTF8;"
+  echo "INPUT '$(quote "$here/db/schema.sql")';"
+  if [ "$demo" = 1 ]; then echo "INPUT '$(quote "$here/db/demo.sql")';"; fi
+  echo "COMMIT;"
+} > "$script"
+
+if ! "$isql" -q -b -ch UTF8 -i "$script"; then
+  echo "create-db: the database could not be created; removing $database." >&2
+  rm -f "$database"
+  exit 1
+fi
+echo "create-db: created $database$([ "$demo" = 1 ] && echo ' with the demo data')."

@@ -1,0 +1,76 @@
+#include "handlers/fb_attachment.h"
+
+#include <ibase.h>
+
+#include "handlers/fb_client.h"
+#include "handlers/fb_statement.h"
+
+namespace livrexa {
+
+namespace {
+
+// Every column of one table with its primary-key membership, identity and declared precision.
+constexpr const char* kRelationFactsSql =
+    "select trim(rf.rdb$field_name), rf.rdb$identity_type, f.rdb$field_precision,"
+    " iif(exists(select 1 from rdb$relation_constraints rc"
+    "   join rdb$index_segments s on s.rdb$index_name = rc.rdb$index_name"
+    "   where rc.rdb$relation_name = rf.rdb$relation_name and rc.rdb$constraint_type = 'PRIMARY KEY'"
+    "   and s.rdb$field_name = rf.rdb$field_name), 1, 0)"
+    " from rdb$relation_fields rf join rdb$fields f on f.rdb$field_name = rf.rdb$field_source"
+    " where rf.rdb$relation_name = :relation";
+
+}  // namespace
+
+std::unique_ptr<TFbAttachment> TFbAttachment::Attach(const std::string& path, const std::string& user,
+                                                     const std::string& password) {
+  return WithFbErrors([&] {
+    TFbStatus st;
+    Firebird::IXpbBuilder* dpb = FbUtil()->getXpbBuilder(st.get(), Firebird::IXpbBuilder::DPB, nullptr, 0);
+    struct TDisposer {
+      Firebird::IXpbBuilder* b;
+      ~TDisposer() { b->dispose(); }
+    } disposer{dpb};
+    dpb->insertString(st.get(), isc_dpb_user_name, user.c_str());
+    dpb->insertString(st.get(), isc_dpb_password, password.c_str());
+    dpb->insertString(st.get(), isc_dpb_lc_ctype, "UTF8");
+    Firebird::IProvider* provider = FbMaster()->getDispatcher();
+    struct TReleaser {
+      Firebird::IProvider* p;
+      ~TReleaser() { p->release(); }
+    } releaser{provider};
+    Firebird::IAttachment* attachment = provider->attachDatabase(
+        st.get(), path.c_str(), dpb->getBufferLength(st.get()), dpb->getBuffer(st.get()));
+    return std::unique_ptr<TFbAttachment>(new TFbAttachment(attachment, path));
+  });
+}
+
+TFbAttachment::~TFbAttachment() {
+  Firebird::IStatus* status = FbMaster()->getStatus();
+  Firebird::CheckStatusWrapper st(status);
+  attachment_->detach(&st);
+  // detach releases the interface when it succeeds; after a failure (a lost attachment) the
+  // interface is released without detaching.
+  if (st.getState() & Firebird::IStatus::STATE_ERRORS) attachment_->release();
+  status->dispose();
+}
+
+const TFbRelationFacts& TFbAttachment::RelationFacts(const std::string& relation,
+                                                     Firebird::ITransaction* transaction) {
+  if (const auto found = relations_.find(relation); found != relations_.end()) return found->second;
+  const TSqlParamScan sql = ScanSqlParams(kRelationFactsSql);
+  std::vector<TFbParam> params{TFbParam("relation")};
+  params[0].SetAsString(relation);
+  const TFbStatementResult result = RunFbStatement(attachment_, transaction, sql, params, TFbRunMode::Open);
+  TFbRelationFacts facts;
+  for (const auto& row : result.Rows) {
+    TFbColumnFacts column;
+    column.Identity = !std::holds_alternative<std::monostate>(row[1]);
+    if (const auto* precision = std::get_if<int64_t>(&row[2]))
+      column.Precision = static_cast<int>(*precision);
+    column.PrimaryKey = std::get<int64_t>(row[3]) != 0;
+    facts[std::get<std::string>(row[0])] = column;
+  }
+  return relations_.emplace(relation, std::move(facts)).first->second;
+}
+
+}  // namespace livrexa

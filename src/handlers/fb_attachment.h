@@ -1,0 +1,58 @@
+#pragma once
+// One attachment to a database file (an open connection of the embedded engine), with what the
+// gateway learns about the tables once per attachment: key and identity columns.
+
+#include <firebird/Interface.h>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+
+namespace livrexa {
+
+// What the catalogue says about one column of a base table.
+struct TFbColumnFacts {
+  bool PrimaryKey = false;
+  bool Identity = false;  // GENERATED ... AS IDENTITY
+  int Precision = 0;      // declared digits of a NUMERIC/DECIMAL, 0 otherwise
+};
+using TFbRelationFacts = std::map<std::string, TFbColumnFacts>;  // by column name
+
+class TFbAttachment {
+ public:
+  // Attaches in embedded mode with the connection character set UTF8. Fails with the engine's
+  // message (TFbError).
+  static std::unique_ptr<TFbAttachment> Attach(const std::string& path, const std::string& user,
+                                               const std::string& password);
+  ~TFbAttachment();  // detaches; a failure to detach is ignored
+  TFbAttachment(const TFbAttachment&) = delete;
+  TFbAttachment& operator=(const TFbAttachment&) = delete;
+
+  Firebird::IAttachment* Api() const { return attachment_; }
+  const std::string& Path() const { return path_; }
+
+  // Set once the attachment met a fatal error: it is detached rather than reused.
+  bool Broken() const { return broken_; }
+  void MarkBroken() { broken_ = true; }
+
+  // The pool's generation when the attachment was made or handed out (see TFbPool).
+  uint64_t Generation() const { return generation_; }
+  void SetGeneration(uint64_t generation) { generation_ = generation; }
+
+  // Key, identity and precision facts of a base table's columns, read from the catalogue in the
+  // given transaction the first time the table is met, then remembered.
+  const TFbRelationFacts& RelationFacts(const std::string& relation, Firebird::ITransaction* transaction);
+
+ private:
+  TFbAttachment(Firebird::IAttachment* attachment, std::string path)
+      : attachment_(attachment), path_(std::move(path)) {}
+
+  Firebird::IAttachment* attachment_;
+  std::string path_;
+  bool broken_ = false;
+  uint64_t generation_ = 0;
+  std::map<std::string, TFbRelationFacts> relations_;
+};
+
+}  // namespace livrexa

@@ -1,0 +1,80 @@
+#include "handlers/fb_client.h"
+
+#include <ibase.h>
+
+#include <algorithm>
+#include <array>
+
+#include "handlers/fb_environment.h"
+
+namespace livrexa {
+
+Firebird::IMaster* FbMaster() {
+  static Firebird::IMaster* const master = [] {
+    TFbEnvironment::Instance().Activate();
+    return Firebird::fb_get_master_interface();
+  }();
+  return master;
+}
+
+Firebird::IUtil* FbUtil() {
+  return FbMaster()->getUtilInterface();
+}
+
+bool TFbError::Has(intptr_t code) const {
+  return std::find(codes_.begin(), codes_.end(), code) != codes_.end();
+}
+
+TFbStatus::TFbStatus() : status_(FbMaster()->getStatus()), wrapper_(status_) {}
+
+TFbStatus::~TFbStatus() {
+  status_->dispose();
+}
+
+std::string FormatFbStatus(Firebird::IStatus* status) {
+  std::array<char, 4096> buffer{};
+  FbUtil()->formatStatus(buffer.data(), static_cast<unsigned>(buffer.size()), status);
+  std::string text(buffer.data());
+  while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
+  return text;
+}
+
+std::vector<intptr_t> FbErrorCodes(const intptr_t* v) {
+  std::vector<intptr_t> codes;
+  if (v == nullptr) return codes;
+  // The vector is a series of (argument kind, value...) entries ending with isc_arg_end.
+  while (*v != isc_arg_end) {
+    const intptr_t kind = *v++;
+    switch (kind) {
+      case isc_arg_gds:
+        codes.push_back(*v++);
+        break;
+      case isc_arg_cstring:
+        v += 2;  // length, pointer
+        break;
+      default:
+        ++v;  // one value: string pointer, number, interpreted text, SQL state, warning code
+        break;
+    }
+  }
+  return codes;
+}
+
+bool IsFatalFbError(const std::vector<intptr_t>& codes) {
+  static constexpr std::array<intptr_t, 14> kFatal = {
+      isc_bad_db_handle, isc_io_error,           isc_sys_request,   isc_unavailable,  isc_shutinprog,
+      isc_shutdown,      isc_conn_lost,          isc_network_error, isc_net_read_err, isc_net_write_err,
+      isc_io_open_err,   isc_lost_db_connection, isc_att_shutdown,  isc_db_corrupt};
+  for (const intptr_t code : codes)
+    if (std::find(kFatal.begin(), kFatal.end(), code) != kFatal.end()) return true;
+  return false;
+}
+
+TFbError ToFbError(const Firebird::FbException& e) {
+  Firebird::IStatus* status = e.getStatus();
+  std::vector<intptr_t> codes = FbErrorCodes(status->getErrors());
+  const bool fatal = IsFatalFbError(codes);
+  return TFbError(FormatFbStatus(status), std::move(codes), fatal);
+}
+
+}  // namespace livrexa

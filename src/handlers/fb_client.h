@@ -1,0 +1,80 @@
+#pragma once
+// The database gateway's access to the Firebird client library (libfbclient, embedded mode).
+//
+// Why the object-oriented API (firebird/Interface.h: IMaster, IProvider, IAttachment, IStatement,
+// IResultSet, IBlob) and not the ISC functions of ibase.h:
+// - it is the engine's native API since Firebird 3 and the one Firebird 4 is built around, so the
+//   same calls serve both versions' libfbclient (only calls Firebird 3 already had are used);
+// - a prepared statement describes its columns through IMessageMetadata (relation, field, alias,
+//   type, character set, nullability), which the mapping onto dataset field types needs, and the
+//   input message is described by metadata we build ourselves (IMetadataBuilder), so each bound
+//   value travels in its own type and the engine converts it to the column's type;
+// - failures arrive as status objects that IUtil::formatStatus turns into the engine's own text.
+//
+// Every entry into the library goes through FbMaster(), which first sets up the process's
+// Firebird folders (fb_environment.h): the library reads them at its first call.
+
+#include <firebird/Interface.h>
+
+#include <string>
+#include <vector>
+
+#include "rest/errors.h"
+
+namespace livrexa {
+
+// The library's master interface; sets up the Firebird environment on the first call.
+Firebird::IMaster* FbMaster();
+Firebird::IUtil* FbUtil();
+
+// A failure reported by the engine. Fatal means the attachment that met it is unusable
+// (connection lost, database shut down, file gone): it must not go back to the pool.
+class TFbError : public LivrexaError {
+ public:
+  TFbError(const std::string& message, std::vector<intptr_t> codes, bool fatal)
+      : LivrexaError(message), codes_(std::move(codes)), fatal_(fatal) {}
+  bool Fatal() const { return fatal_; }
+  // The engine's error codes (isc_...), in the order the status vector lists them.
+  const std::vector<intptr_t>& Codes() const { return codes_; }
+  bool Has(intptr_t code) const;
+
+ private:
+  std::vector<intptr_t> codes_;
+  bool fatal_;
+};
+
+// A status object for one series of calls, which throws Firebird::FbException on an error.
+class TFbStatus {
+ public:
+  TFbStatus();
+  ~TFbStatus();
+  TFbStatus(const TFbStatus&) = delete;
+  TFbStatus& operator=(const TFbStatus&) = delete;
+  Firebird::ThrowStatusWrapper* operator->() { return &wrapper_; }
+  Firebird::ThrowStatusWrapper* get() { return &wrapper_; }
+
+ private:
+  Firebird::IStatus* status_;
+  Firebird::ThrowStatusWrapper wrapper_;
+};
+
+// The engine's text for a status, lines joined by line feeds.
+std::string FormatFbStatus(Firebird::IStatus* status);
+// The error codes of a status vector (every isc_arg_gds entry).
+std::vector<intptr_t> FbErrorCodes(const intptr_t* vector);
+// Whether any of the codes means the attachment is lost.
+bool IsFatalFbError(const std::vector<intptr_t>& codes);
+// The engine's failure as a TFbError.
+TFbError ToFbError(const Firebird::FbException& e);
+
+// Runs f, turning an engine failure into TFbError.
+template <typename F>
+auto WithFbErrors(F&& f) -> decltype(f()) {
+  try {
+    return f();
+  } catch (const Firebird::FbException& e) {
+    throw ToFbError(e);
+  }
+}
+
+}  // namespace livrexa

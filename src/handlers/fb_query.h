@@ -1,0 +1,108 @@
+#pragma once
+// The handler module's SQL command (Query1): text built line by line, named parameters, and an
+// open result held whole in memory as a row set that the dataset writer serializes directly.
+//
+//   query.Close();
+//   query.SQL.Clear();
+//   query.SQL.Add("Select T01_NumUsuario From T01_USUARI ");
+//   query.SQL.Add("Where T01_Usuario = :p00 ");
+//   query.ParamByName("p00").SetAsString(name);
+//   query.Open();
+//   if (!query.Eof()) number = query.AsInteger("T01_NumUsuario");
+
+#include <cstdint>
+#include <functional>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "handlers/fb_connection.h"
+#include "handlers/fb_param.h"
+#include "handlers/fb_sql_text.h"
+#include "handlers/fb_statement.h"
+#include "rest/row_set.h"
+
+namespace livrexa {
+
+// The command's text as lines. Any change closes the command and rebuilds its parameter list.
+class TSqlLines {
+ public:
+  explicit TSqlLines(std::function<void()> onChange) : onChange_(std::move(onChange)) {}
+  void Clear();
+  void Add(std::string_view line);
+  void SetText(std::string_view text);  // one line, or several separated by line breaks
+  // The lines joined by line breaks: the statement the engine receives.
+  std::string Text() const;
+  size_t Count() const { return lines_.size(); }
+  const std::string& operator[](size_t index) const { return lines_.at(index); }
+
+ private:
+  std::vector<std::string> lines_;
+  std::function<void()> onChange_;
+};
+
+class TFbQuery : public TRowSet {
+ public:
+  explicit TFbQuery(TFbConnection& connection);
+  TFbQuery(const TFbQuery&) = delete;
+  TFbQuery& operator=(const TFbQuery&) = delete;
+
+  TSqlLines SQL;
+
+  // Ends the open result, if any.
+  void Close();
+
+  // The parameters named in the text: each distinct name once, in order of first appearance.
+  size_t ParamCount();
+  // By position; beyond the list fails with "List index out of bounds (<index>)".
+  TFbParam& Params(size_t index);
+  // By name without the colon, letter case ignored; an unknown name fails with
+  // "Parameter '<name>' not found".
+  TFbParam& ParamByName(std::string_view name);
+
+  // Runs a statement that returns rows (a select, or a change with RETURNING), fetches every
+  // row and stands on the first. A statement that returns no rows fails before it runs.
+  void Open();
+  // Runs a statement; rows it may return are discarded.
+  void ExecSQL();
+  // Rows the last statement changed (or fetched).
+  int64_t RowsAffected() const { return rowsAffected_; }
+
+  // ---- the row set ----
+  bool Active() const override { return active_; }
+  size_t FieldCount() const override { return fields_.size(); }
+  const TFieldDef& FieldDef(size_t index) const override;
+  size_t RecordCount() const override { return rows_.size(); }
+  void First() override;
+  void Next() override;
+  bool Eof() const override { return eof_; }
+  const TFieldValue& Value(size_t index) const override;
+
+  // A large object field: its size in bytes and its bytes (nothing for null).
+  size_t BlobSize(size_t index) const;
+  size_t BlobSize(std::string_view name) const { return BlobSize(FieldIndex(name)); }
+  void SaveToStream(size_t index, std::ostream& stream) const;
+  void SaveToStream(std::string_view name, std::ostream& stream) const {
+    SaveToStream(FieldIndex(name), stream);
+  }
+
+ private:
+  void TextChanged();
+  void RebuildParams();
+  void Run(TFbRunMode mode);
+
+  TFbConnection& connection_;
+  bool paramsStale_ = true;
+  TSqlParamScan scan_;
+  std::vector<TFbParam> params_;
+
+  bool active_ = false;
+  std::vector<TFieldDef> fields_;
+  std::vector<std::vector<TFieldValue>> rows_;
+  size_t current_ = 0;
+  bool eof_ = true;
+  int64_t rowsAffected_ = 0;
+};
+
+}  // namespace livrexa
