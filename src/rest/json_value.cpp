@@ -1,0 +1,218 @@
+#include "rest/json_value.h"
+
+#include "rest/param_text_reader.h"
+#include "rest/text_codec.h"
+#include "rest/wire_numbers.h"
+
+namespace livrexa {
+namespace {
+
+using enum TObjectValue;
+
+bool Contains(std::string_view s, char c) {
+  return s.find(c) != std::string_view::npos;
+}
+
+bool IsQuoted(std::string_view s) {
+  return !s.empty() && s.front() == '"' && s.back() == '"';
+}
+
+std::string Quoted(std::string_view s) {
+  std::string out;
+  out.reserve(s.size() + 2);
+  out.push_back('"');
+  out.append(s);
+  out.push_back('"');
+  return out;
+}
+
+// Kinds whose empty text is an empty value rather than a null one.
+bool EmptyIsNotNull(TObjectValue v) {
+  return v == ovString || v == ovMemo || v == ovFmtMemo || v == ovWideMemo;
+}
+
+// Kinds written in double quotes by WriteValue.
+bool StoredQuoted(TObjectValue v) {
+  return v == ovString || v == ovMemo || v == ovFmtMemo || v == ovDataSet || v == ovWideMemo;
+}
+
+// Kinds whose value is written in double quotes in the JSON text.
+bool WrittenQuoted(TObjectValue v) {
+  return IsDateKind(v) || v == ovString || v == ovMemo || v == ovFmtMemo || v == ovFixedChar ||
+         v == ovWideString || v == ovWideMemo;
+}
+
+// Kinds whose empty stored text still writes an empty (not a null) JSON value.
+bool EmptyWritesEmpty(TObjectValue v) {
+  return v == ovString || v == ovBlob || v == ovMemo || v == ovGraphic || v == ovFmtMemo ||
+         v == ovFixedChar || v == ovWideString || v == ovOraBlob || v == ovOraClob || v == ovFixedWideChar ||
+         v == ovWideMemo || v == ovStream;
+}
+
+}  // namespace
+
+std::string TJSONValue::TextToBytes(std::string_view text) const {
+  if (vEncoding == TEncodeSelect::esUtf8) return std::string(text);
+  return Utf8ToAscii7(text);
+}
+
+std::string TJSONValue::BytesToText(std::string_view bytes) const {
+  if (vEncoding == TEncodeSelect::esUtf8) return SanitizeUtf8(bytes);
+  return Ascii7ToUtf8(bytes);
+}
+
+void TJSONValue::WriteValue(const std::string& text) {
+  aValue.clear();
+  if (text.empty() || text == "null") {
+    if (!vNullValue) vNullValue = !EmptyIsNotNull(vObjectValue);
+    return;
+  }
+  vNullValue = false;
+  if (StoredQuoted(vObjectValue) || (vObjectValue == ovObject && vEncoded) ||
+      IsDateKindExtended(vObjectValue)) {
+    aValue = TextToBytes(Quoted(text));
+  } else if (IsFloatKind(vObjectValue)) {
+    aValue = TextToBytes(WireToFloatText(Quoted(text)));
+  } else {
+    aValue = TextToBytes(text);
+  }
+}
+
+void TJSONValue::SetValue(const std::string& Value, bool Encode) {
+  vEncoded = Encode;
+  vNullValue = false;
+  if (IsBinaryKindWithBytes(vObjectValue)) {
+    vBinary = true;
+    WriteValue(Value);
+  } else {
+    vBinary = false;
+    WriteValue(Encode ? EncodeText(Value) : Value);
+  }
+}
+
+std::string TJSONValue::Value() const {
+  if (aValue.empty()) return {};
+  std::string s = BytesToText(aValue);
+  if (!s.empty()) {
+    if (s.front() == '"') s.erase(0, 1);
+    if (!s.empty() && s.back() == '"') s.pop_back();
+    s = std::string(Trim(s));
+  }
+  if (vEncoded) {
+    if (IsBinaryKindWithBytes(vObjectValue) && vBinary) return s;
+    if (!s.empty()) s = DecodeText(s);
+  } else if (s.empty()) {
+    s = BytesToText(aValue);
+  }
+  if (vObjectValue == ovString) {
+    if (!s.empty() && s.front() == '"') s.erase(0, 1);
+    if (!s.empty() && s.back() == '"') s.pop_back();
+  }
+  return s;
+}
+
+void TJSONValue::Clear() {
+  vNullValue = true;
+  vEncoded = true;
+  aValue.clear();
+}
+
+std::string TJSONValue::ValueText(const std::string& s) const {
+  std::string t = s;
+  if (!Trim(t).empty() && IsQuoted(t)) t = t.size() >= 2 ? t.substr(1, t.size() - 2) : std::string();
+
+  if (!vEncoded && !Trim(t).empty() && !(Contains(t, '{') && Contains(t, '}')) &&
+      !(Contains(t, '[') && Contains(t, ']')) && !IsBinaryKind(vObjectValue)) {
+    t = EscapeJSONText(t);
+  }
+
+  const bool sIsQuotedNull = Trim(s) == "\"null\"";
+  if (vNullValue) {
+    t = "null";
+  } else if (IsDateKind(vObjectValue) && (Trim(t).empty() || sIsQuotedNull)) {
+    t = "\"\"";
+  }
+
+  if (vJsonMode == TJsonMode::jmPureJSON || vJsonMode == TJsonMode::jmUndefined) return t;
+
+  const auto v = [this](const std::string& x) -> std::string {
+    return ((x.empty() || x == "\"\"") && vNullValue) ? std::string("null") : x;
+  };
+  std::string member;
+  if (vTypeObject == TTypeObject::toDataset) {
+    member = "[" + v(t) + "]";
+  } else if (vObjectValue == ovObject && vEncoded) {
+    member = Quoted(v(t));
+  } else if (vObjectValue == ovObject || vNullValue) {
+    member = v(t);
+  } else if (WrittenQuoted(vObjectValue)) {
+    member = Quoted(v(t));
+  } else if (IsFloatKind(vObjectValue)) {
+    member = Quoted(v(FloatToWire(t, vJsonMode, vFloatDecimalFormat)));
+  } else {
+    if (IsBinaryKind(vObjectValue)) {
+      if (t.empty())
+        t = "\"\"";
+      else if ((!IsQuoted(t) && vEncoded) || !Contains(t, '"'))
+        t = Quoted(t);
+    }
+    member = sIsQuotedNull ? std::string(Trim(s)) : v(t);
+  }
+
+  std::string out;
+  out.reserve(member.size() + vtagName.size() + 96);
+  out += "{\"ObjectType\":\"";
+  out += TypeObjectName(vTypeObject);
+  out += "\", \"Direction\":\"";
+  out += DirectionName(vObjectDirection);
+  out += "\", \"Encoded\":\"";
+  out += vEncoded ? "true" : "false";
+  out += "\", \"ValueType\":\"";
+  out += ObjectValueName(vObjectValue);
+  out += "\", \"";
+  out += vtagName;
+  out += "\":";
+  out += member;
+  out += "}";
+  return out;
+}
+
+std::string TJSONValue::ToJSON() const {
+  const std::string s = BytesToText(aValue);
+  std::string result;
+  if (!s.empty())
+    result = ValueText(s);
+  else if (vNullValue || !EmptyWritesEmpty(vObjectValue))
+    result = ValueText("null");
+  else
+    result = ValueText("");
+  if (result.find("\"TAGJSON\":}") != std::string::npos) return {};
+  return result;
+}
+
+void TJSONValue::LoadFromJSON(const std::string& bValue) {
+  const std::string text = RemoveCrLfPairs(bValue);
+  const TJsonHead head = ReadJsonHead(text);
+  if (head.MemberCount == 0) return;
+
+  vNullValue = false;
+  std::string value = CutValueText(text);
+  vTypeObject = ReadTypeObject(head.Values[0]);
+  if (head.MemberCount >= 2) vObjectDirection = ReadDirection(head.Values[1]);
+  if (head.MemberCount >= 4) vObjectValue = ReadObjectValue(head.Values[3]);
+  if (head.MemberCount >= 5) vtagName = LowerCase(head.Keys[4]);
+
+  if (vTypeObject == TTypeObject::toDataset) {
+    if (!value.empty() && value.front() == '[') value.erase(0, 1);
+    if (!value.empty() && value.back() == ']') value.pop_back();
+  }
+  if (IsBinaryKindWithBytes(vObjectValue)) {
+    // The base64 text becomes the raw bytes themselves.
+    aValue = DecodeBinary(value);
+    return;
+  }
+  if (vEncoded) value = DecodeText(value);
+  SetValue(value, vEncoded);
+}
+
+}  // namespace livrexa
