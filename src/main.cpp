@@ -1,7 +1,51 @@
+// livrexa-server: the window by default, or headless with --headless.
 #include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
 
-// The listener and host are not assembled yet: the executable builds and says so.
-int main() {
-  std::puts("livrexa-server: built; the HTTP listener and the host are not assembled into the executable yet.");
-  return 0;
+#include "host/headless_host.h"
+#include "host/host_options.h"
+#include "rest/errors.h"
+#ifdef LIVREXA_HOST_GUI
+#include "host/window/window_host.h"
+#endif
+
+namespace {
+
+livrexa::host::THostWiring ServerWiring() {
+  livrexa::host::THostWiring wiring;
+  return wiring;
+}
+
+bool DisplayAvailable() {
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+    if (const char* value = std::getenv(name); value && *value) return true;
+  return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace livrexa::host;
+  THostOptions options;
+  try {
+    options = ParseHostOptions(std::vector<std::string>(argv + 1, argv + argc));
+  } catch (const livrexa::LivrexaError& e) {
+    std::fprintf(stderr, "%s", e.what());
+    return 64;
+  }
+  if (options.showHelp) {
+    std::fputs(HostUsage().c_str(), stdout);
+    return 0;
+  }
+#ifdef LIVREXA_HOST_GUI
+  if (!options.headless) {
+    if (DisplayAvailable()) return RunWindow(argc, argv, options, ServerWiring());
+    std::fputs("livrexa-server: sem tela disponível; iniciando sem janela (--headless).\n", stderr);
+  }
+#else
+  (void)DisplayAvailable;
+#endif
+  return RunHeadless(options, ServerWiring());
 }
