@@ -1,0 +1,404 @@
+#include "rest/request_decoders.h"
+
+#include "rest/dw_params.h"
+#include "rest/http_request.h"
+#include "rest/json_value.h"
+#include "rest/listener_files.h"
+#include "rest/text_codec.h"
+
+namespace livrexa {
+namespace {
+
+TDWParams& EnsureList(std::unique_ptr<TDWParams>& list, TEncodeSelect encoding) {
+  if (!list) {
+    list = std::make_unique<TDWParams>();
+    list->SetEncoding(encoding);
+  }
+  return *list;
+}
+
+bool Contains(std::string_view text, std::string_view part) {
+  return text.find(part) != std::string_view::npos;
+}
+
+std::string ReplaceAll(std::string text, std::string_view from, std::string_view to) {
+  size_t pos = 0;
+  while ((pos = text.find(from, pos)) != std::string::npos) {
+    text.replace(pos, from.size(), to);
+    pos += to.size();
+  }
+  return text;
+}
+
+// Lines as a list of texts splits them: at CR LF, a lone LF or a lone CR; a final line break
+// gives no extra empty line.
+std::vector<std::string> SplitLines(std::string_view text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find_first_of("\r\n", start);
+    if (end == std::string_view::npos) {
+      lines.emplace_back(text.substr(start));
+      break;
+    }
+    lines.emplace_back(text.substr(start, end - start));
+    start = end + ((text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ? 2 : 1);
+  }
+  return lines;
+}
+
+std::vector<std::string_view> SplitAt(std::string_view text, char separator) {
+  std::vector<std::string_view> parts;
+  size_t start = 0;
+  for (;;) {
+    const size_t end = text.find(separator, start);
+    if (end == std::string_view::npos) {
+      parts.push_back(text.substr(start));
+      return parts;
+    }
+    parts.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+}
+
+std::string JoinLines(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const auto& line : lines) text += line + "\r\n";
+  return text;
+}
+
+// The UTF-8 bytes of a text taken one by one as characters (Latin-1 code points).
+std::string BytesAsCharacters(std::string_view utf8) {
+  std::string out;
+  for (const char c : utf8) AppendUtf8(out, static_cast<unsigned char>(c));
+  return out;
+}
+
+TJSONParam& NewInput(TDWParams& list, std::string_view name) {
+  return list.AddNew(std::string(name), TObjectDirection::odIN);
+}
+
+// The "undefined" parameter: the one already in the list, or a new one (appended by the caller).
+void SetUndefined(TDWParams& list, const std::string& value) {
+  if (TJSONParam* existing = list.GetRecName("undefined")) {
+    existing->SetValue(value, true);
+    return;
+  }
+  NewInput(list, "undefined").SetValue(value, true);
+}
+
+std::string ParamText(const TDWParams* list, std::string_view name, bool& present) {
+  const TJSONParam* p = list ? list->GetRecName(name) : nullptr;
+  present = p != nullptr;
+  return p ? p->AsString() : std::string();
+}
+
+}  // namespace
+
+bool ReadSwitch(std::string_view text) {
+  return LowerCase(Trim(text)) == "true";
+}
+
+std::string ReadSingleValueText(const std::string& text) {
+  TJSONValue value;
+  value.vEncoded = true;
+  value.LoadFromJSON(text);
+  return value.Value();
+}
+
+std::string PercentDecode(std::string_view text, TEncodeSelect encoding, bool plus_is_blank) {
+  const std::string bytes = PercentDecodeBytes(text, plus_is_blank);
+  if (encoding == TEncodeSelect::esUtf8) return SanitizeUtf8(bytes);
+  std::string ascii = bytes;
+  for (char& c : ascii)
+    if (static_cast<unsigned char>(c) > 127) c = '?';
+  return ascii;
+}
+
+std::string BodyText(std::string_view body, TEncodeSelect encoding) {
+  return encoding == TEncodeSelect::esUtf8 ? SanitizeUtf8(body) : Cp1252ToUtf8(body);
+}
+
+void ParseRESTURL(std::string_view Cmd, TEncodeSelect Encoding, std::unique_ptr<TDWParams>& list,
+                  std::string& mark, std::string& group_name, std::string& event_name) {
+  const size_t question = Cmd.find('?');
+  std::string path(Cmd.substr(0, question));
+  const std::string_view query =
+      question == std::string_view::npos ? std::string_view() : Cmd.substr(question + 1);
+  group_name.clear();
+  event_name.clear();
+  TDWParams& params = EnsureList(list, Encoding);
+  if (!Contains(path, "/")) return;
+
+  const size_t n = static_cast<size_t>(std::count(path.begin(), path.end(), '/'));
+  if (path.front() == '/') path.erase(0, 1);
+  if (path.empty() || path.back() != '/') path += '/';
+  const std::vector<std::string_view> segments =
+      SplitAt(path, '/');  // ends with the empty text after the last "/"
+  for (size_t i = 0; i < n; ++i) {
+    const std::string_view segment = i < segments.size() ? segments[i] : std::string_view();
+    if (i + 1 == n) {
+      event_name = std::string(segment);
+    } else {
+      std::string decoded = PercentDecode(segment, Encoding);
+      if (!decoded.empty()) group_name = std::move(decoded);
+    }
+  }
+
+  if (query.empty()) return;
+  for (const std::string_view item : SplitAt(query, '&')) {
+    if (item.empty()) continue;
+    const size_t marker = item.find("dwmark:");
+    if (marker != std::string_view::npos) {
+      mark = std::string(item.substr(marker + 7));
+    } else if (const size_t equals = item.find('='); equals != std::string_view::npos) {
+      NewInput(params, item.substr(0, equals))
+          .SetValue(PercentDecode(item.substr(equals + 1), Encoding), true);
+    } else {
+      SetUndefined(params, std::string(item));
+    }
+  }
+}
+
+void ParseWebFormsParams(std::unique_ptr<TDWParams>& list, const std::vector<std::string>& engine_params,
+                         std::string_view MethodType, TEncodeSelect Encoding, std::string& mark,
+                         std::string& group_name, std::string& event_name, std::string_view Query,
+                         std::string_view path) {
+  TDWParams& params = EnsureList(list, Encoding);
+
+  std::string items;
+  const size_t question = path.find('?');
+  if (question == std::string_view::npos) {
+    group_name.clear();
+    event_name.clear();
+    std::string rest(path);
+    const size_t slash = rest.find('/');
+    rest = (slash == std::string::npos ? rest : rest.substr(slash + 1)) + "/";
+    std::vector<std::string_view> segments = SplitAt(rest, '/');
+    segments.pop_back();  // the empty text after the final "/"
+    for (const std::string_view segment : segments) {
+      if (group_name.empty() || (!group_name.empty() && !event_name.empty())) {
+        group_name = event_name;
+        event_name = std::string(segment);
+      } else if (event_name.empty()) {
+        event_name = std::string(segment);
+      }
+    }
+    if (event_name.empty()) {
+      event_name = group_name;
+      group_name.clear();
+    }
+  } else {
+    event_name = ReplaceAll(std::string(path.substr(0, question)), "/", "");
+    items = std::string(path.substr(question + 1));
+  }
+
+  // Percent-decoding here reads the escaped bytes as UTF-8 and leaves "+" alone.
+  const auto decode = [](std::string_view text) { return PercentDecode(text, TEncodeSelect::esUtf8); };
+  const bool is_post = MethodType == "POST";
+  if (engine_params.empty() || !is_post) {
+    const bool use_engine_lines =
+        !engine_params.empty() && question == std::string_view::npos && Query.empty();
+    std::string extra;
+    if (use_engine_lines) {
+      extra = MethodType == "GET" ? JoinLines(engine_params) : decode(JoinLines(engine_params));
+    } else {
+      extra = decode(Query);
+    }
+    if (!items.empty() && !extra.empty()) items += "&";
+    items += extra;
+    items = ReplaceAll(items, "\r\n", "&");
+    for (const std::string_view item : SplitAt(items, '&')) {
+      if (item.empty()) continue;
+      const size_t marker = item.find("dwmark:");
+      if (marker != std::string_view::npos) {
+        mark = std::string(item.substr(marker + 7));
+        continue;
+      }
+      const size_t equals = item.find('=');
+      if (equals == std::string_view::npos) {
+        NewInput(params, "").SetAsString(std::string(item));
+      } else {
+        NewInput(params, Trim(item.substr(0, equals)))
+            .SetAsString(std::string(Trim(item.substr(equals + 1))));
+      }
+    }
+    return;
+  }
+
+  for (const std::string& line : SplitLines(decode(JoinLines(engine_params)))) {
+    if (line.empty()) continue;
+    const size_t marker = line.find("dwmark:");
+    if (marker != std::string::npos) {
+      mark = line.substr(marker + 7);
+      continue;
+    }
+    const size_t equals = line.find('=');
+    TJSONParam* param;
+    if (Contains(line, kJsonParamPrefix)) {
+      auto fresh = std::make_unique<TJSONParam>(params.Encoding());
+      fresh->SetObjectDirection(TObjectDirection::odIN);
+      fresh->FromJSON(equals == std::string::npos ? line : std::string(Trim(line.substr(equals + 1))));
+      param = params.Add(std::move(fresh));
+    } else {
+      std::string value(equals == std::string::npos ? std::string_view() : Trim(line.substr(equals + 1)));
+      if (Encoding == TEncodeSelect::esUtf8) value = BytesAsCharacters(value);
+      param = &NewInput(params, line.substr(0, equals));
+      param->SetAsString(value);
+    }
+    if (param->AsString().empty()) param->SetEncoded(false);
+  }
+}
+
+void ParseWebFormsParams(const std::vector<std::string>& engine_params, std::string_view path,
+                         std::string_view MethodType, std::unique_ptr<TDWParams>& list,
+                         TEncodeSelect Encoding, std::string& mark, std::string& group_name,
+                         std::string& event_name, std::string_view Query) {
+  ParseWebFormsParams(list, engine_params, MethodType, Encoding, mark, group_name, event_name, Query, path);
+}
+
+bool ParseDWParamsURL(std::string_view Cmd, TEncodeSelect Encoding, std::unique_ptr<TDWParams>& list) {
+  const std::vector<std::string> lines = SplitLines(Cmd);
+  if (lines.size() > 1) {
+    std::string text(Trim(Cmd));
+    text = ReplaceAll(text, "\xC3\xAF\xC2\xBB\xC2\xBF", "");  // a byte-order mark read as single-byte text
+    text = ReplaceAll(text, "\r\n", "");
+    TDWParams& params = EnsureList(list, Encoding);
+    if (!text.empty() && (text.front() == '[' || text.front() == '{')) {
+      NewInput(params, "UNDEFINED").SetValue(text, true);
+      return true;
+    }
+    for (const std::string& line : lines) {
+      if (line.empty()) continue;
+      const size_t equals = line.find('=');
+      NewInput(params, line.substr(0, equals))
+          .SetValue(equals == std::string::npos ? std::string() : line.substr(equals + 1), true);
+    }
+    return true;
+  }
+  if (lines.empty() || !Contains(lines[0], "=")) return false;
+
+  TDWParams& params = EnsureList(list, Encoding);
+  for (const std::string_view item : SplitAt(lines[0], '&')) {
+    if (item.empty()) continue;
+    const std::string decoded = PercentDecode(item, Encoding, true);
+    const size_t equals = decoded.find('=');
+    if (equals == std::string::npos) {
+      SetUndefined(params, decoded);
+    } else {
+      NewInput(params, decoded.substr(0, equals)).SetValue(decoded.substr(equals + 1), true);
+    }
+  }
+  return true;
+}
+
+void ParseBodyRawToDWParam(std::string_view BodyRaw, TEncodeSelect Encoding,
+                           std::unique_ptr<TDWParams>& list) {
+  if (BodyRaw.empty()) return;
+  TDWParams& params = EnsureList(list, Encoding);
+  bool present = false;
+  std::string name = ParamText(&params, "dwNameParamBody", present);
+  if (name.empty()) name = "UNDEFINED";
+  NewInput(params, name).SetValue(std::string(BodyRaw), true);
+}
+
+void ParseBodyBinToDWParam(std::string_view BodyBin, TEncodeSelect Encoding,
+                           std::unique_ptr<TDWParams>& list) {
+  if (BodyBin.empty()) return;
+  TDWParams& params = EnsureList(list, Encoding);
+  bool present = false;
+  std::string name = ParamText(&params, "dwParamNameBody", present);
+  if (name.empty()) name = "UNDEFINED";
+  NewInput(params, name).SetValue(std::string(BodyBin), true);
+
+  const std::string file_name = ParamText(&params, "dwFileNameBody", present);
+  if (file_name.empty()) return;
+  NewInput(params, "dwfilename").SetValue(file_name, true);
+  if (params.GetRecName("Content-Type")) return;
+  const std::string type = ContentTypeOfFileName(file_name);
+  if (!type.empty()) NewInput(params, "Content-Type").SetValue(type, true);
+}
+
+void ReadControlParams(TControlParamSet set, const TDWParams* list, std::string& group_name,
+                       TControlValues& controls) {
+  bool present = false;
+  const auto text = [&](std::string_view name) { return ParamText(list, name, present); };
+
+  if (set == TControlParamSet::kPostPutWithoutBody) {
+    const std::string tag = text("dwaccesstag");
+    if (present) controls.AccessTag = DecodeText(tag);
+    return;
+  }
+
+  std::string value = text("dwwelcomemessage");
+  if (present) controls.WelcomeMessage = DecodeText(value);
+  value = text("dwaccesstag");
+  if (present) controls.AccessTag = DecodeText(value);
+  value = text("datacompression");
+  if (present) controls.DataCompression = ReadSwitch(value);
+  value = text("dwencodestrings");
+  if (present) controls.EncodeStrings = ReadSwitch(value);
+  value = text("dwusecript");
+  if (present) controls.UseCript = ReadSwitch(value);
+  value = text("dwservereventname");
+  if (present) {
+    group_name = set == TControlParamSet::kGetWithQuery ? DecodeText(ReadSingleValueText(value)) : value;
+  }
+  if (set == TControlParamSet::kGetWithQuery || set == TControlParamSet::kGetWithoutQuery) return;
+
+  value = text("dwassyncexec");
+  if (present) controls.AssyncExec = ReadSwitch(value);
+  if (set == TControlParamSet::kPatchDelete) return;
+
+  value = text("binaryrequest");
+  if (present) controls.BinaryRequest = ReadSwitch(value);
+  if (set == TControlParamSet::kBinaryDataBinary) {
+    const TJSONParam* defs = list ? list->GetRecName("dwConnectionDefs") : nullptr;
+    if (defs) controls.ConnectionDefs = ReadSingleValueText(defs->ToJSON());
+  }
+}
+
+void ReadControlHeaders(const HttpRequest& request, TEncodeSelect encoding, std::unique_ptr<TDWParams>& list,
+                        std::string& group_name, std::string& event_name, TControlValues& controls) {
+  for (const HttpHeader& header : request.headers) {
+    const std::string name = LowerCase(header.name);
+    const std::string& value = header.value;
+    if (Contains(name, "dwwelcomemessage")) {
+      controls.WelcomeMessage = DecodeText(value);
+    } else if (Contains(name, "dwaccesstag")) {
+      controls.AccessTag = DecodeText(value);
+    } else if (Contains(name, "datacompression")) {
+      controls.DataCompression = ReadSwitch(value);
+    } else if (Contains(name, "dwencodestrings")) {
+      controls.EncodeStrings = ReadSwitch(value);
+    } else if (Contains(name, "dwusecript")) {
+      controls.UseCript = ReadSwitch(value);
+    } else if (Contains(name, "dwassyncexec")) {
+      controls.AssyncExec = ReadSwitch(value);
+    } else if (Contains(name, "binaryrequest")) {
+      controls.BinaryRequest = ReadSwitch(value);
+    } else if (Contains(name, "dwconnectiondefs")) {
+      controls.ConnectionDefs = ReadSingleValueText(value);
+    } else if (Contains(name, "dwservereventname")) {
+      const std::string group = ReadSingleValueText(value);
+      const size_t dot = group.find('.');
+      group_name = dot == std::string::npos ? group : group.substr(dot + 1);
+    } else {
+      if (!list) {
+        ParseWebFormsParams(list, request.params, "POST", encoding, controls.Mark, group_name, event_name,
+                            request.query, request.path);
+      }
+      auto param = std::make_unique<TJSONParam>(list->Encoding());
+      param->SetParamName(name);
+      param->SetObjectDirection(TObjectDirection::odIN);
+      if (Contains(value, kJsonParamPrefix)) {
+        param->FromJSON(value);
+      } else {
+        param->SetAsString(value);
+      }
+      list->Add(std::move(param));
+    }
+  }
+}
+
+}  // namespace livrexa
