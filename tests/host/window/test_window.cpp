@@ -1,0 +1,457 @@
+// The window and dialogs under QT_QPA_PLATFORM=offscreen: texts, the log and counter on the
+// window's thread, the login's attempts, the settings checks and the restore run.
+
+#include <QApplication>
+#include <QDialog>
+#include <QFontInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QSystemTrayIcon>
+#include <QTest>
+#include <QTextEdit>
+#include <QTimer>
+#include <QToolButton>
+#include <thread>
+
+#include "../host_test_support.h"
+#include "host/config_file.h"
+#include "host/host_services_bridge.h"
+#include "host/server_host.h"
+#include "host/window/form_server000.h"
+#include "host/window/form_server_config.h"
+#include "host/window/form_server_login.h"
+#include "host/window/form_server_restore.h"
+#include "host/window/message_boxes.h"
+
+using namespace livrexa::host;
+using namespace livrexa::host::testing;
+
+namespace {
+
+// The window with its host logic, a recording listener and a home of its own.
+struct TWindowFixture {
+  TWindowFixture() {
+    tools.backupMinimumWait = std::chrono::milliseconds(0);
+    TMessageBoxes::SetObserver([this](QWidget*, const QString& text) { messages << text; });
+    window.endProcess = [this] { ++processEnded; };
+    host = std::make_unique<TServerHost>(home.path(), settings, window, window, window.JvTimer1(), listener,
+                                         clock, tools);
+    window.Attach(host.get(), [this](const std::string& user, const std::string& password) {
+      logins.push_back(user + "/" + password);
+      if (loginFailure.size()) throw livrexa::LivrexaError(loginFailure);
+      return answer;
+    });
+  }
+  ~TWindowFixture() { TMessageBoxes::SetObserver(nullptr); }
+
+  std::string MakeDatabase() {
+    std::string db = home.text() + "Livrexa.FDB";
+    WriteFileBytes(db, "x");
+    return db;
+  }
+
+  TTempFolder home{"window"};
+  THostSettings settings;
+  TRecordingListener listener;
+  TFixedClock clock;
+  TBackupTools tools;
+  TFormServer000 window;
+  std::unique_ptr<TServerHost> host;
+  QStringList messages;
+  std::vector<std::string> logins;
+  std::string answer = "1";
+  std::string loginFailure;
+  int processEnded = 0;
+};
+
+// Closes the next modal dialog once it is up, remembering its title.
+void RejectNextModal(QString* title) {
+  QTimer::singleShot(0, [title] {
+    if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+      *title = dialog->windowTitle();
+      dialog->reject();
+    }
+  });
+}
+
+QStringList MemoLines(const QPlainTextEdit* memo) {
+  QString text = memo->toPlainText();
+  return text.isEmpty() ? QStringList() : text.split('\n');
+}
+
+}  // namespace
+
+class WindowTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void mainWindowComponentsAndTexts() {
+    TWindowFixture f;
+    QCOMPARE(f.window.windowTitle(), QString("Servidor do Banco de Dados do Livrexa 1.0 - Porta 8022"));
+    QCOMPARE(f.window.label1->text(), QString("Qtd. de acessos ao banco de dados"));
+    QCOMPARE(f.window.botaoConfig->toolTip(), QString("Configuração"));
+    QCOMPARE(f.window.frQtdAcessos->value(), 0);
+    QVERIFY(f.window.frQtdAcessos->isReadOnly());
+    QVERIFY(f.window.frQtdAcessos->minimum() < -1000000 && f.window.frQtdAcessos->maximum() > 1000000);
+    QVERIFY(f.window.memo1->isReadOnly());
+    QVERIFY(QFontInfo(f.window.memo1->font()).fixedPitch());
+    QCOMPARE(f.window.statusPanel1->width(), 200);
+    QCOMPARE(f.window.statusPanel2->width(), 120);
+    QCOMPARE(f.window.evTrayIcon1->toolTip(), QString("Servidor do Livrexa"));
+    QVERIFY(!(f.window.windowFlags() & Qt::WindowMaximizeButtonHint));
+    QVERIFY(f.window.windowFlags() & Qt::WindowMinimizeButtonHint);
+    QCOMPARE(f.window.evTrayIcon1->isVisible(), QSystemTrayIcon::isSystemTrayAvailable());
+  }
+
+  void firstStartShowsTheMessageThenTheLogin() {
+    TWindowFixture f;
+    QString loginTitle;
+    RejectNextModal(&loginTitle);
+    f.window.FormShow();
+    QCOMPARE(
+        f.messages,
+        QStringList{"Banco de dados não localizado na pasta.\r\rInforme corretamente na tela a seguir  "});
+    QCOMPARE(loginTitle, QString("Acesso somente ao adminstrador"));
+    QCOMPARE(ReadConfig(f.home.path()).vPorta, 7022);
+    QCOMPARE(f.window.windowTitle(), QString("Servidor do Banco de Dados do Livrexa 1.0 - Porta 8022"));
+    QVERIFY(!f.window.JvTimer1().Enabled());
+    QCOMPARE(f.window.statusPanel1->text(), QString::fromStdString(f.home.text()));
+    QVERIFY(f.window.statusPanel2->text().startsWith("Nome desse computador: "));
+  }
+
+  void existingDatabaseStartsServingWithThePortInTheTitle() {
+    TWindowFixture f;
+    WriteConfig(f.home.path(), {f.MakeDatabase(), f.home.text(), "", 7345, 12});
+    f.window.FormShow();
+    QVERIFY(f.messages.isEmpty());
+    QCOMPARE(f.window.windowTitle(), QString("Servidor do Banco de Dados do Livrexa 1.1 - Porta 7345"));
+    QVERIFY(f.window.JvTimer1().Enabled());
+    QCOMPARE(f.listener.activePort, 7345);
+  }
+
+  void listenerFailureIsReportedAndTitleKept() {
+    TWindowFixture f;
+    WriteConfig(f.home.path(), {f.MakeDatabase(), f.home.text(), "", 7345, 12});
+    f.listener.failWith = "porta em uso";
+    f.window.FormShow();
+    QCOMPARE(f.messages, QStringList{"porta em uso"});
+    QCOMPARE(f.window.windowTitle(), QString("Servidor do Banco de Dados do Livrexa 1.0 - Porta 8022"));
+    QVERIFY(!f.window.JvTimer1().Enabled());
+  }
+
+  void logAndCounterFromRequestThreadsArriveInOrderOnTheWindowThread() {
+    TWindowFixture f;
+    TUpdateChecker checker(f.settings, "", nullptr);
+    THostServicesBridge services(f.settings, f.window, f.window, checker);
+    std::thread request([&] {
+      for (int i = 0; i < 50; ++i) {
+        services.AddRequest();
+        services.AppendLog("entrada " + std::to_string(i));
+      }
+      services.AppendLog("linha 1\rlinha 2");
+    });
+    request.join();
+    QCOMPARE(f.window.frQtdAcessos->value(), 0);  // nothing applied off the window's thread
+    QTRY_COMPARE(f.window.frQtdAcessos->value(), 50);
+    QTRY_COMPARE(MemoLines(f.window.memo1).size(), 52);
+    QStringList lines = MemoLines(f.window.memo1);
+    for (int i = 0; i < 50; ++i) QCOMPARE(lines[i], QString("entrada %1").arg(i));
+    QCOMPARE(lines[50], QString("linha 1"));
+    QCOMPARE(lines[51], QString("linha 2"));
+  }
+
+  void doubleClickClearsTheLogOnly() {
+    TWindowFixture f;
+    f.window.show();
+    f.window.AppendLogEntry("um");
+    f.window.AppendLogEntry("dois");
+    f.window.AddRequestCount();
+    f.window.AddRequestCount();
+    QTest::mouseDClick(f.window.memo1->viewport(), Qt::LeftButton);
+    QCOMPARE(f.window.memo1->toPlainText(), QString());
+    QCOMPARE(f.window.frQtdAcessos->value(), 2);
+  }
+
+  void trayClickRestoresAMinimizedWindow() {
+    TWindowFixture f;
+    f.window.showMinimized();
+    QVERIFY(f.window.isMinimized());
+    f.window.EvTrayIcon1Click();
+    QVERIFY(!f.window.isMinimized());
+    QVERIFY(f.window.isVisible());
+  }
+
+  void closingStopsTheListenerAndEndsTheProcess() {
+    TWindowFixture f;
+    WriteConfig(f.home.path(), {f.MakeDatabase(), f.home.text(), "", 7345, 12});
+    f.window.show();
+    f.window.FormShow();
+    QVERIFY(f.listener.active);
+    f.window.close();
+    QVERIFY(!f.listener.active);
+    QCOMPARE(f.processEnded, 1);
+  }
+
+  void loginBoxesTurnLettersUpperCase() {
+    TWindowFixture f;
+    TFormServer_Login login(f.window);
+    QCOMPARE(login.windowTitle(), QString("Acesso somente ao adminstrador"));
+    QCOMPARE(login.label3->text(), QString("Administrador"));
+    QCOMPARE(login.label1->text(), QString("Senha"));
+    QCOMPARE(login.botaoOK->toolTip(), QString("Valida o acesso ao administrador do sistema."));
+    QCOMPARE(login.frSenha->echoMode(), QLineEdit::Password);
+    QTest::keyClicks(login.frUsuario, "admin j");
+    QTest::sendKeyEvent(QTest::Click, login.frUsuario, Qt::Key_unknown, QString("ç"), Qt::NoModifier);
+    QTest::keyClick(login.frUsuario, Qt::Key_Left);
+    QTest::keyClicks(login.frUsuario, "o");
+    QCOMPARE(login.frUsuario->text(), QString("ADMIN JOÇ"));
+    QTest::keyClicks(login.frSenha, "abcdefghijklmnopqrstuvwxyz");
+    QCOMPARE(login.frSenha->text(), QString("ABCDEFGHIJKLMNOPQRST"));
+  }
+
+  void loginAttemptsAndMessages_data() {
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<QString>("failure");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<int>("checks");
+    QTest::newRow("empty user") << "   "
+                                << "X"
+                                << "1"
+                                << ""
+                                << "É necessário informar os dados de acesso do administrador do sistema."
+                                << 0;
+    QTest::newRow("empty password") << "ADMIN"
+                                    << "  "
+                                    << "1"
+                                    << ""
+                                    << "É necessário informar a senha de acesso." << 0;
+    QTest::newRow("wrong password") << "ADMIN"
+                                    << "X"
+                                    << "ERRO"
+                                    << ""
+                                    << "Essas informações não são as do administrador do sistema." << 1;
+    QTest::newRow("another user") << "JOSE"
+                                  << "X"
+                                  << "2"
+                                  << ""
+                                  << "Essas informações não são as do administrador do sistema." << 1;
+    QTest::newRow("database failure") << "ADMIN"
+                                      << "X"
+                                      << "1"
+                                      << "I/O error for file"
+                                      << "I/O error for file" << 1;
+  }
+  void loginAttemptsAndMessages() {
+    QFETCH(QString, user);
+    QFETCH(QString, password);
+    QFETCH(QString, answer);
+    QFETCH(QString, failure);
+    QFETCH(QString, message);
+    QFETCH(int, checks);
+    TWindowFixture f;
+    f.answer = answer.toStdString();
+    f.loginFailure = failure.toStdString();
+    TFormServer_Login login(f.window);
+    int configOpened = 0;
+    login.openConfig = [&] { ++configOpened; };
+    login.frUsuario->setText(user);
+    login.frSenha->setText(password);
+    login.BotaoOKClick();
+    QCOMPARE(f.messages, QStringList{message});
+    QCOMPARE(login.vTentativa, 1);
+    QCOMPARE(login.focusWidget(), static_cast<QWidget*>(login.frUsuario));
+    QCOMPARE(int(f.logins.size()), checks);
+    if (checks) QCOMPARE(QString::fromStdString(f.logins[0]), user + "/" + password);
+    QCOMPARE(configOpened, 0);
+    QCOMPARE(login.result(), 0);
+  }
+
+  void thirdFailedAttemptClosesTheLogin() {
+    TWindowFixture f;
+    f.answer = "ERRO";
+    TFormServer_Login login(f.window);
+    login.show();
+    login.frUsuario->setText("ADMIN");
+    login.frSenha->setText("ERRADA");
+    for (int i = 0; i < 3; ++i) login.BotaoOKClick();
+    const QString wrong = "Essas informações não são as do administrador do sistema.";
+    QCOMPARE(f.messages, (QStringList{wrong, wrong, wrong, "Terceira tentativa inválida. Acesso negado."}));
+    QVERIFY(!login.isVisible());
+    QCOMPARE(login.result(), int(QDialog::Rejected));
+    TFormServer_Login again(f.window);
+    QCOMPARE(again.vTentativa, 0);
+  }
+
+  void administratorLoginOpensTheSettingsThenCloses() {
+    TWindowFixture f;
+    TFormServer_Login login(f.window);
+    int configOpened = 0;
+    login.openConfig = [&] { ++configOpened; };
+    login.show();
+    login.frUsuario->setText("ADMIN");
+    login.frSenha->setText("SEGREDO");
+    login.BotaoOKClick();
+    QVERIFY(f.messages.isEmpty());
+    QCOMPARE(configOpened, 1);
+    QCOMPARE(login.result(), int(QDialog::Accepted));
+  }
+
+  void settingsDialogChecks_data() {
+    QTest::addColumn<QString>("database");
+    QTest::addColumn<QString>("folder1");
+    QTest::addColumn<QString>("folder2");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("focus");
+    QTest::newRow("empty database") << "  "
+                                    << "/b1"
+                                    << "/b2"
+                                    << "O nome do banco de dados precisa ser informado."
+                                    << "frArquivo";
+    QTest::newRow("empty folder 1") << "/d.FDB"
+                                    << " "
+                                    << "/b2"
+                                    << "A pasta de destino do backup precisa ser informada."
+                                    << "frPastaBackup1";
+    QTest::newRow("same folders with blanks") << "/d.FDB"
+                                              << " /b1"
+                                              << "/b1  "
+                                              << "O nome das pastas de destino precisam ser diferentes."
+                                              << "frPastaBackup2";
+  }
+  void settingsDialogChecks() {
+    QFETCH(QString, database);
+    QFETCH(QString, folder1);
+    QFETCH(QString, folder2);
+    QFETCH(QString, message);
+    QFETCH(QString, focus);
+    TWindowFixture f;
+    TFormServer_Config config(f.window);
+    config.frArquivo->setText(database);
+    config.frPastaBackup1->setText(folder1);
+    config.frPastaBackup2->setText(folder2);
+    config.BotaoOKClick();
+    QCOMPARE(f.messages, QStringList{message});
+    QCOMPARE(config.focusWidget()->objectName(), focus);
+    QVERIFY(!std::filesystem::exists(f.home.path() / "Config1.ini"));
+    QVERIFY(f.listener.calls.empty());
+    QCOMPARE(config.frArquivo->text(), database);
+  }
+
+  void settingsDialogSavesInOrderAndRestartsOnTheNewPort() {
+    TWindowFixture f;
+    f.settings.Set({"/velho.FDB", "/b1", "/b2", 7022, 12});
+    TFormServer_Config config(f.window);
+    QCOMPARE(config.windowTitle(), QString("Configuração do Módulo Servidor"));
+    QCOMPARE(config.frArquivo->text(), QString("/velho.FDB"));
+    QCOMPARE(config.frPorta->value(), 7022);
+    QCOMPARE(config.frHoraBackup->value(), 12);
+    QCOMPARE(config.frPastaBackup2->text(), QString("/b2"));
+    QCOMPARE(config.frPorta->maximum(), 9000);
+    QCOMPARE(config.frPorta->minimum(), 1);
+    QCOMPARE(config.frHoraBackup->maximum(), 23);
+    QCOMPARE(config.botaoOK->toolTip(), QString("Grava informações no banco de dados."));
+    QCOMPARE(config.botaoRestore->toolTip(), QString("Restaura Backup"));
+    QCOMPARE(config.fileChooserFolder, QString::fromStdString(f.home.text()));
+    config.frArquivo->setText(" /novo.FDB");
+    config.frPorta->setValue(7400);
+    config.frHoraBackup->setValue(3);
+    config.frPastaBackup1->setText("/c1 ");
+    config.frPastaBackup2->setText("");
+    config.BotaoOKClick();
+    QVERIFY(f.messages.isEmpty());
+    QCOMPARE(
+        QString::fromStdString(ReadFileBytes(f.home.path() / "Config1.ini")),
+        QString("[INDICE]\r\nLocalLivrexaDB= /novo.FDB\r\nPorta=7400\r\nHoraBackup=3\r\nPastaBackup1=/c1 \r\n"
+                "PastaBackup2=\r\n"));
+    TServerSettings memory = f.settings.Get();
+    QCOMPARE(QString::fromStdString(memory.vLocalDB), QString(" /novo.FDB"));
+    QCOMPARE(memory.vPorta, 7400);
+    QCOMPARE(f.listener.activePort, 7400);
+    QCOMPARE(f.window.windowTitle(), QString("Servidor do Banco de Dados do Livrexa 1.1 - Porta 7400"));
+    QVERIFY(f.window.JvTimer1().Enabled());
+    QCOMPARE(config.result(), int(QDialog::Accepted));
+  }
+
+  void restoreButtonOpensTheRestoreAndClosesTheSettingsUnsaved() {
+    TWindowFixture f;
+    f.settings.Set({"/velho.FDB", "/b1", "/b2", 7022, 12});
+    TFormServer_Config config(f.window);
+    config.show();
+    config.frPorta->setValue(7500);
+    QString restoreTitle;
+    config.openRestore = [&] {
+      TFormServer_Restore restore(f.window);
+      restoreTitle = restore.windowTitle();
+    };
+    config.BotaoRestoreClick();
+    QCOMPARE(restoreTitle, QString("Restaura cópia de segurança"));
+    QVERIFY(!config.isVisible());
+    QCOMPARE(f.settings.Get().vPorta, 7022);
+    QVERIFY(!std::filesystem::exists(f.home.path() / "Config1.ini"));
+  }
+
+  void restoreDialogNoticeAndEmptyName() {
+    TWindowFixture f;
+    TFormServer_Restore restore(f.window);
+    QStringList expected{"Leia com atenção",
+                         "",
+                         "Ao restaurar um backup, o banco de dados irá retornar ao ponto exato",
+                         "em que estava no dia em que o backup foi gerado.",
+                         "",
+                         "Com isso todos os dados incluídos, alterados ou excluídos",
+                         "após a geração do backup serão perdidos.",
+                         "",
+                         "Tenha certeza de estar restaurando um backup mais recente.",
+                         "Por padrão o nome de um backup segue o seguinte exemplo:",
+                         "",
+                         "BackupLX-2022-05-31.FBK",
+                         "onde 2022 é o ano, 05 o mês e 31 o dia em que o backup foi criado."};
+    QCOMPARE(restore.NoticeLines(), expected);
+    QVERIFY(restore.memo1->isReadOnly());
+    QCOMPARE(restore.memo1->alignment(), Qt::AlignCenter);
+    QCOMPARE(restore.botaoOK->toolTip(), QString("Restaura o backup informado."));
+    QCOMPARE(restore.fileChooserFolder, QString::fromStdString(f.home.text() + "Backup"));
+    restore.frArquivo->setText("   ");
+    restore.BotaoOKClick();
+    QCOMPARE(f.messages, QStringList{"O nome do arquivo de backup a ser restaurado precisa ser informado."});
+    QCOMPARE(restore.focusWidget(), static_cast<QWidget*>(restore.frArquivo));
+    QVERIFY(f.listener.calls.empty());
+  }
+
+  void restoreRunStopsAndRestartsTheListener() {
+    TWindowFixture f;
+    std::string db = f.MakeDatabase();
+    f.settings.Set({db, "/b1", "", 7600, 12});
+    // gbak stand-in that creates the database file it is asked to restore into
+    std::filesystem::path gbak = f.home.path() / "fake-gbak";
+    WriteFileBytes(gbak, "#!/bin/sh\nfor last; do :; done\necho restaurado > \"$last\"\n");
+    std::filesystem::permissions(gbak, std::filesystem::perms::owner_all);
+    f.host->Backup().Tools().gbakProgram = gbak.string();
+    f.clock.Set(2024, 6, 1, 10, 0, 0);
+    TFormServer_Restore restore(f.window);
+    restore.show();
+    restore.frArquivo->setText(QString::fromStdString(f.home.text() + "BackupLX-2024-05-31.FBK"));
+    restore.BotaoOKClick();
+    QVERIFY(restore.Running());
+    QCOMPARE(f.listener.calls, (std::vector<std::string>{"off"}));
+    restore.reject();
+    QVERIFY(restore.isVisible());  // Escape does not close a running restore
+    QTRY_VERIFY_WITH_TIMEOUT(!restore.Running(), 20000);
+    QStringList notice = restore.NoticeLines();
+    QCOMPARE(notice.mid(13), (QStringList{"*** Início do Restore ***", "Iniciou em: 10:00:00", " ", "",
+                                          "Terminou em: 10:00:00", "Tempo decorrido: 00:00:00"}));
+    QCOMPARE(f.listener.calls, (std::vector<std::string>{"off", "off", "on 7600"}));
+    QCOMPARE(restore.result(), int(QDialog::Accepted));
+    QStringList log = MemoLines(f.window.memo1);
+    QCOMPARE(log.last(), QString::fromStdString("Arquivo " + f.home.text() +
+                                                "BackupLX-2024-05-31.FBK restaurado com sucesso."));
+    QVERIFY(std::filesystem::exists(f.home.path() / "Livrexa.old"));
+  }
+};
+
+QTEST_MAIN(WindowTest)
+#include "test_window.moc"
