@@ -33,4 +33,9 @@ class THostServices {
   virtual std::string SupportAddress() const = 0;
 };
 
+// The host of this process. Until SetHost is called it is a host that keeps nothing.
+THostServices& Host();
+// Installs the host (before the listener starts); nullptr goes back to the empty host.
+void SetHost(THostServices* host);
+
 }  // namespace livrexa

@@ -235,4 +235,30 @@ std::string DateTimeToStr(TDateTime value, const TFormatSettings& fs) {
   return DateToStr(value, fs) + " " + TimeToStr(value, fs);
 }
 
+TDateTime StrToDate(std::string_view text, const TFormatSettings& fs) {
+  const std::string_view t = Trim(text);
+  int parts[3] = {0, 0, 0};
+  int digits[3] = {0, 0, 0};
+  int part = 0;
+  bool ok = !t.empty();
+  for (char c : t) {
+    if (c >= '0' && c <= '9') {
+      if (++digits[part] > 4) ok = false;
+      parts[part] = parts[part] * 10 + (c - '0');
+    } else if (c == fs.DateSeparator && part < 2) {
+      ++part;
+    } else {
+      ok = false;
+    }
+  }
+  if (part != 2 || digits[0] == 0 || digits[1] == 0 || digits[2] == 0 || digits[0] > 2 || digits[1] > 2) ok = false;
+  int year = parts[2];
+  if (ok && digits[2] <= 2) year += year < 50 ? 2000 : 1900;
+  using namespace std::chrono;
+  const year_month_day ymd{std::chrono::year{year}, std::chrono::month{static_cast<unsigned>(parts[1])},
+                           std::chrono::day{static_cast<unsigned>(parts[0])}};
+  if (!ok || !ymd.ok() || year < 1) throw LivrexaError("'" + std::string(text) + "' is not a valid date");
+  return EncodeDate(year, parts[1], parts[0]);
+}
+
 }  // namespace livrexa

@@ -53,5 +53,8 @@ TDateTimeParts DecodeDateTime(TDateTime value);
 std::string DateToStr(TDateTime value, const TFormatSettings& fs = ProcessFormat());
 std::string TimeToStr(TDateTime value, const TFormatSettings& fs = ProcessFormat());
 std::string DateTimeToStr(TDateTime value, const TFormatSettings& fs = ProcessFormat());
+// A "dd/mm/yyyy" text (day and month may have one digit, a two-digit year is in 1950..2049);
+// anything else fails with "'<text>' is not a valid date".
+TDateTime StrToDate(std::string_view text, const TFormatSettings& fs = ProcessFormat());
 
 }  // namespace livrexa

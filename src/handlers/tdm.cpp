@@ -1,0 +1,210 @@
+#include "handlers/tdm.h"
+
+#include <exception>
+
+#include "handlers/host_services.h"
+#include "handlers/local_clock.h"
+#include "handlers/tdm_dispatch.h"
+#include "rest/dw_params.h"
+#include "rest/json_param.h"
+#include "rest/json_value.h"
+
+namespace livrexa {
+namespace {
+
+constexpr char CR = '\r';
+const std::string kSeparatorLine(53, '-');
+
+std::string MessageOf(const std::exception& e) { return e.what(); }
+
+}  // namespace
+
+TDM::TDM()
+    : DWServerEventsT01_USUARI(AddServerEvents("DWServerEventsT01_USUARI")),
+      DWServerEventsFerramentas(AddServerEvents("DWServerEventsFerramentas")),
+      DWServerEventsTAB_GERAL(AddServerEvents("DWServerEventsTAB_GERAL")),
+      Database1([] { return Host().LocalDB(); }),
+      Query1(Database1) {
+  Encoding = TEncodeSelect::esASCII;
+  Host().AddRequest();
+  DeclareEvents();
+}
+
+TDM::~TDM() {
+  try {
+    Database1.Disconnect();
+  } catch (...) {
+    // A module going away must not take the request down with it.
+  }
+}
+
+void TDM::DeclareEvents() {
+  using enum TObjectDirection;
+  using enum TObjectValue;
+
+  TDWEvent& valida = DWServerEventsT01_USUARI.Events.Add("ValidaUsuario");
+  valida.DWParams.Add("Usuario", odIN, ovString);
+  valida.DWParams.Add("Senha", odIN, ovString);
+  valida.DWParams.Add("Resposta", odOUT, ovString);
+  valida.Handlers.OnReplyEvent = [this](TDWParams& p, std::string& r) { DWServerEventsT01_USUARI_ValidaUsuario(p, r); };
+
+  TDWEvent& nova = DWServerEventsT01_USUARI.Events.Add("NovaSenha");
+  nova.DWParams.Add("NumUsuario", odIN, ovString);
+  nova.DWParams.Add("Senha1", odIN, ovString);
+  nova.DWParams.Add("Senha2", odIN, ovString);
+  nova.DWParams.Add("Resposta", odOUT, ovString);
+  nova.Handlers.OnReplyEvent = [this](TDWParams& p, std::string& r) { DWServerEventsT01_USUARI_NovaSenha(p, r); };
+
+  TDWEvent& atualiza = DWServerEventsFerramentas.Events.Add("AtualizaServidor");
+  atualiza.DWParams.Add("Resposta", odOUT, ovString);
+  atualiza.Handlers.OnReplyEvent = [this](TDWParams& p, std::string& r) {
+    DWServerEventsFerramentas_AtualizaServidor(p, r);
+  };
+
+  TDWEvent& consulta = DWServerEventsTAB_GERAL.Events.Add("Consulta");
+  consulta.DWParams.Add("Flag", odIN, ovInteger, "5");
+  consulta.DWParams.Add("Filtro", odIN, ovString);
+  consulta.DWParams.Add("Tabela", odOUT, ovString);
+  consulta.DWParams.Add("Desativados", odIN, ovBoolean);
+  consulta.DWParams.Add("Data1", odIN, ovString);
+  consulta.DWParams.Add("Data2", odIN, ovString);
+  consulta.DWParams.Add("Rotina", odIN, ovString);
+  consulta.DWParams.Add("Usuario", odIN, ovString);
+  consulta.DWParams.Add("Resposta", odOUT, ovString);
+  consulta.DWParams.Add("Filtro2", odIN, ovString);
+  consulta.Handlers.OnReplyEvent = [this](TDWParams& p, std::string& r) { DWServerEvents_Consulta(p, r); };
+
+  TDWEvent& grava = DWServerEventsTAB_GERAL.Events.Add("Grava");
+  grava.DWParams.Add("Flag", odIN, ovInteger, "5");
+  grava.DWParams.Add("Tabela", odIN, ovString);
+  grava.DWParams.Add("Resposta", odOUT, ovString);
+  grava.DWParams.Add("Tabela2", odIN, ovString);
+  grava.DWParams.Add("Tabela3", odIN, ovString);
+  grava.DWParams.Add("Tabela4", odIN, ovString);
+  grava.DWParams.Add("Usuario", odIN, ovString);
+  grava.DWParams.Add("Rotina", odIN, ovString);
+  grava.Handlers.OnReplyEvent = [this](TDWParams& p, std::string& r) { DWServerEvents_Grava(p, r); };
+
+  TDWEvent& exclui = DWServerEventsTAB_GERAL.Events.Add("Exclui");
+  exclui.DWParams.Add("Flag", odIN, ovInteger, "5");
+  exclui.DWParams.Add("Numero", odIN, ovInteger);
+  exclui.DWParams.Add("NumUsuario", odIN, ovInteger);
+  exclui.DWParams.Add("Resposta", odOUT, ovString);
+  exclui.DWParams.Add("Usuario", odIN, ovString);
+  exclui.DWParams.Add("Rotina", odIN, ovString);
+  exclui.DWParams.Add("Numero2", odIN, ovString);
+  exclui.Handlers.OnReplyEvent = [this](TDWParams& p, std::string& r) { DWServerEvents_Exclui(p, r); };
+}
+
+void TDM::DWServerEvents_Consulta(TDWParams& Params, std::string&) {
+  try {
+    TJSONValue JSONValue;
+    const int flag = Params.ParamByName("Flag").AsInteger();
+    const TConsultaOperation* operation = FindConsulta(flag);
+    if (!operation) throw LivrexaError("Erro do servidor. Nenhuma alternativa no flag de consulta.");
+    (*operation)(*this, Params);
+    JSONValue.SetEncoding(Encoding);
+    if (Query1.Active()) JSONValue.LoadFromDataset("temp", Query1, true, TJsonMode::jmDataware, "", "", false, false);
+    Params.ParamByName("Tabela").SetAsString(JSONValue.ToJSON());
+  } catch (const std::exception& e) {
+    const std::string now = NowText();
+    const std::string message = MessageOf(e);
+    const std::string rotina = Params.ParamByName("Rotina").AsString();
+    const std::string usuario = Params.ParamByName("Usuario").AsString();
+    const bool rawQuery = Params.ParamByName("Flag").AsInteger() == 999;
+    const std::string filtro = Params.ParamByName("Filtro").AsString();
+    THostServices& host = Host();
+    host.AppendLog("Consulta -> " + now + " - " + CR + message);
+    host.AppendLog("    Rotina: " + rotina + "   Usuario: " + usuario);
+    if (rawQuery) host.AppendLog("       SQL: " + filtro);
+    host.AppendLog(kSeparatorLine);
+    Params.ParamByName("Resposta")
+        .SetAsString(host.Title() + CR + CR + "Erro na consulta na rotina " + rotina + CR + message + CR + CR +
+                     "Favor enviar a imagem dessa tela para " + host.SupportAddress());
+    GravaErrLog(usuario, rotina, message);
+    if (rawQuery) GravaErrLog(usuario, rotina, filtro);
+  }
+}
+
+void TDM::DWServerEvents_Grava(TDWParams& Params, std::string&) {
+  try {
+    TFDMemTable* tables[] = {&FDMemTable1, &FDMemTable2, &FDMemTable3, &FDMemTable4};
+    const char* inputs[] = {"Tabela", "Tabela2", "Tabela3", "Tabela4"};
+    for (int i = 0; i < 4; ++i) {
+      const std::string text = Params.ParamByName(inputs[i]).AsString();
+      if (text.empty()) continue;
+      tables[i]->Close();
+      TJSONValue JSONValue;
+      JSONValue.WriteToDataset(TDatasetType::dtFull, text, *tables[i], true);
+    }
+    const int flag = Params.ParamByName("Flag").AsInteger();
+    const TGravaOperation* operation = FindGrava(flag);
+    if (!operation) throw LivrexaError("Erro do servidor. Nenhuma alternativa no flag de gravação.");
+    const std::string reply = (*operation)(*this);
+    Params.ParamByName("Resposta").SetAsString(reply);
+  } catch (const std::exception& e) {
+    const std::string message = MessageOf(e);
+    Host().AppendLog("Grava --> " + NowText() + " - " + CR + message);
+    Params.ParamByName("Resposta").SetAsString(message);
+    GravaErrLog(Params.ParamByName("Usuario").AsString(), Params.ParamByName("Rotina").AsString(), message);
+  }
+}
+
+void TDM::DWServerEvents_Exclui(TDWParams& Params, std::string&) {
+  try {
+    const int flag = Params.ParamByName("Flag").AsInteger();
+    const TExcluiOperation* operation = FindExclui(flag);
+    const std::string reply =
+        operation ? (*operation)(*this, Params) : "Erro do servidor. Nenhuma alternativa no flag de exclusão.";
+    Params.ParamByName("Resposta").SetAsString(reply);
+  } catch (const std::exception& e) {
+    const std::string message = MessageOf(e);
+    const std::string numero = Params.ParamByName("Numero").AsString();
+    Host().AppendLog("Exclui --> " + NowText() + " - " + CR + message + " Numero " + numero);
+    Params.ParamByName("Resposta").SetAsString(message);
+    GravaErrLog(Params.ParamByName("Usuario").AsString(), Params.ParamByName("Rotina").AsString(),
+                " Numero " + numero + " - " + message);
+  }
+}
+
+void TDM::DWServerEventsT01_USUARI_ValidaUsuario(TDWParams& Params, std::string&) {
+  try {
+    const std::string senha = Params.ParamByName("Senha").AsString();
+    const std::string usuario = Params.ParamByName("Usuario").AsString();
+    Params.ParamByName("Resposta").SetAsString(ValidaLogin(usuario, senha));
+  } catch (const std::exception& e) {
+    const std::string message = MessageOf(e);
+    Host().AppendLog("ValidaUsuario --> " + std::string(1, CR) + message);
+    Params.ParamByName("Resposta").SetAsString("Ocorreu um erro na consulta no banco de dados." + std::string(1, CR) +
+                                               message);
+  }
+}
+
+void TDM::DWServerEventsT01_USUARI_NovaSenha(TDWParams& Params, std::string&) {
+  try {
+    const std::string senha2 = Params.ParamByName("Senha2").AsString();
+    const std::string senha1 = Params.ParamByName("Senha1").AsString();
+    const std::string numUsuario = Params.ParamByName("NumUsuario").AsString();
+    Params.ParamByName("Resposta").SetAsString(GravaNovaSenha(numUsuario, senha1, senha2));
+  } catch (const std::exception& e) {
+    const std::string message = MessageOf(e);
+    Host().AppendLog("GravaNovaSenha --> " + message);
+    Params.ParamByName("Resposta").SetAsString(message);
+  }
+}
+
+void TDM::DWServerEventsFerramentas_AtualizaServidor(TDWParams& Params, std::string&) {
+  try {
+    THostServices& host = Host();
+    host.SetStatusAtualizacao("OK");
+    host.CheckUpdate();
+    Params.ParamByName("Resposta").SetAsString(host.StatusAtualizacao());
+  } catch (const std::exception& e) {
+    const std::string message = MessageOf(e);
+    Host().AppendLog("AtualizaServidor --> " + std::string(1, CR) + message);
+    Params.ParamByName("Resposta").SetAsString("Ocorreu um erro na atualização do servidor. " + std::string(1, CR) +
+                                               message);
+  }
+}
+
+}  // namespace livrexa

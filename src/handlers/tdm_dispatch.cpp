@@ -1,0 +1,65 @@
+#include "handlers/tdm_dispatch.h"
+
+#include <map>
+
+#include "handlers/tdm.h"
+#include "rest/dw_params.h"
+#include "rest/json_param.h"
+
+namespace livrexa {
+namespace {
+
+std::string Text(TDWParams& p, const char* name) { return p.ParamByName(name).AsString(); }
+bool Flag(TDWParams& p, const char* name) { return p.ParamByName(name).AsBoolean(); }
+int Integer(TDWParams& p, const char* name) { return p.ParamByName(name).AsInteger(); }
+
+struct TTables {
+  std::map<int, TConsultaOperation> consulta;
+  std::map<int, TGravaOperation> grava;
+  std::map<int, TExcluiOperation> exclui;
+
+  TTables() {
+    consulta[100] = [](TDM& dm, TDWParams& p) { dm.ConsultaUsuarios(Text(p, "Filtro"), Flag(p, "Desativados")); };
+    consulta[110] = [](TDM& dm, TDWParams& p) { dm.ConsultaAcessos(Text(p, "Filtro")); };
+    consulta[120] = [](TDM& dm, TDWParams&) { dm.ConsultaConfig(); };
+    // The error-log query takes its first date from "Filtro", its last from "Data1" and the
+    // user or routine from "Data2".
+    consulta[998] = [](TDM& dm, TDWParams& p) {
+      const std::string data2 = Text(p, "Data2");
+      const std::string data1 = Text(p, "Data1");
+      dm.ConsultaErrLog(Text(p, "Filtro"), data1, data2);
+    };
+    consulta[999] = [](TDM& dm, TDWParams& p) { dm.ConsultaSQL(Text(p, "Filtro")); };
+
+    grava[100] = [](TDM& dm) { return dm.GravaUsuario(dm.FDMemTable1); };
+    grava[110] = [](TDM& dm) { return dm.GravaAcessos(dm.FDMemTable1); };
+    grava[120] = [](TDM& dm) { return dm.GravaConfig(dm.FDMemTable1); };
+
+    exclui[100] = [](TDM& dm, TDWParams& p) {
+      return dm.ExcluiUsuario(Integer(p, "Numero"), Integer(p, "NumUsuario"));
+    };
+  }
+};
+
+TTables& Tables() {
+  static TTables tables;
+  return tables;
+}
+
+template <class Map>
+const typename Map::mapped_type* Find(const Map& map, int flag) {
+  const auto it = map.find(flag);
+  return it == map.end() ? nullptr : &it->second;
+}
+
+}  // namespace
+
+const TConsultaOperation* FindConsulta(int flag) { return Find(Tables().consulta, flag); }
+const TGravaOperation* FindGrava(int flag) { return Find(Tables().grava, flag); }
+const TExcluiOperation* FindExclui(int flag) { return Find(Tables().exclui, flag); }
+
+void RegisterConsulta(int flag, TConsultaOperation operation) { Tables().consulta[flag] = std::move(operation); }
+void RegisterGrava(int flag, TGravaOperation operation) { Tables().grava[flag] = std::move(operation); }
+void RegisterExclui(int flag, TExcluiOperation operation) { Tables().exclui[flag] = std::move(operation); }
+
+}  // namespace livrexa

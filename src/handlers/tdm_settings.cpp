@@ -1,0 +1,133 @@
+// The clients' shared settings record (T03_CONFIG), the error log (T99_ErrLog) and the raw query.
+
+#include <iterator>
+
+#include "handlers/host_services.h"
+#include "handlers/local_clock.h"
+#include "handlers/tdm.h"
+#include "handlers/transaction_scope.h"
+#include "rest/wire_consts.h"
+
+namespace livrexa {
+namespace {
+
+enum class TConfigKind { Integer, Text, Boolean, Float };
+
+struct TConfigColumn {
+  const char* name;
+  TConfigKind kind;
+};
+
+// The columns of the settings record in the order of the save's parameters p00..p18.
+constexpr TConfigColumn kConfigColumns[] = {
+    {"T03_MARGEMSUP", TConfigKind::Integer},       {"T03_RODAPE", TConfigKind::Text},
+    {"T03_ARQFOTO", TConfigKind::Text},            {"T03_RELTELAPARCIAL", TConfigKind::Boolean},
+    {"T03_CRIARATALHO", TConfigKind::Boolean},     {"T03_SKIN", TConfigKind::Integer},
+    {"T03_IMPRECIBO", TConfigKind::Boolean},       {"T03_RECIBOA5", TConfigKind::Boolean},
+    {"T03_RECIBODEVOLUCAO", TConfigKind::Boolean}, {"T03_MSGEMATRASO", TConfigKind::Boolean},
+    {"T03_PEDIRDATADEV", TConfigKind::Boolean},    {"T03_MULTADIA", TConfigKind::Float},
+    {"T03_LIMITEITENSEMPR", TConfigKind::Integer}, {"T03_CARTACOBRANCA1", TConfigKind::Text},
+    {"T03_CARTACOBRANCA2", TConfigKind::Text},     {"T03_CARTACOBRANCA3", TConfigKind::Text},
+    {"T03_CARTACOBRANCA4", TConfigKind::Text},     {"T03_CARTACOBRANCA5", TConfigKind::Text},
+    {"T03_EXIBIRLOCAL", TConfigKind::Boolean},
+};
+
+std::string ParamName(size_t i) { return (i < 10 ? "p0" : "p") + std::to_string(i); }
+
+}  // namespace
+
+void TDM::ConsultaConfig() {
+  Query1.Close();
+  Query1.SQL.Clear();
+  Query1.SQL.Add("Select * From T03_CONFIG ");
+  Query1.Open();
+}
+
+std::string TDM::GravaConfig(TFDMemTable& Tabela) {
+  return RunInTransaction(Database1, [&] {
+    Query1.Close();
+    Query1.SQL.Clear();
+    Query1.SQL.Add("Update T03_CONFIG");
+    Query1.SQL.Add("Set");
+    const size_t count = std::size(kConfigColumns);
+    for (size_t i = 0; i < count; ++i)
+      Query1.SQL.Add(std::string(kConfigColumns[i].name) + " = :" + ParamName(i) + (i + 1 < count ? "," : ""));
+    Query1.SQL.Add("Where 1 = 1");
+    for (size_t i = 0; i < count; ++i) {
+      const char* column = kConfigColumns[i].name;
+      TFbParam& param = Query1.Params(i);
+      switch (kConfigColumns[i].kind) {
+        case TConfigKind::Integer: param.SetAsInteger(Tabela.AsInteger(column)); break;
+        case TConfigKind::Text: param.SetAsString(Tabela.AsString(column)); break;
+        case TConfigKind::Boolean: param.SetAsBoolean(Tabela.AsBoolean(column)); break;
+        case TConfigKind::Float: param.SetAsFloat(Tabela.AsFloat(column)); break;
+      }
+    }
+    Query1.ExecSQL();
+    return std::string("OK");
+  });
+}
+
+void TDM::ConsultaErrLog(const std::string& DataInicial, const std::string& DataFinal,
+                         const std::string& UsuarioOuRotina) {
+  Query1.Close();
+  Query1.SQL.Clear();
+  Query1.SQL.Add("Select * From T99_ErrLog ");
+  const bool byDate = !Trim(DataInicial).empty();
+  const bool byUser = !Trim(UsuarioOuRotina).empty();
+  // Convert before the statement runs: a bad date fails the query.
+  TDateTime first = 0, last = 0;
+  if (byDate) {
+    first = StrToDate(DataInicial);
+    last = StrToDate(DataFinal);
+  }
+  if (byDate || byUser) Query1.SQL.Add("Where ");
+  if (byDate) Query1.SQL.Add("T99_Data >= :p00 and T99_Data <= :p01 ");
+  if (byUser) Query1.SQL.Add(std::string(byDate ? "and " : "") + "(T99_Usuario = :p02 or T99_Rotina = :p02) ");
+  Query1.SQL.Add("Order by T99_NumLog ");
+  if (byDate) {
+    Query1.ParamByName("p00").SetAsDate(first);
+    Query1.ParamByName("p01").SetAsDate(last);
+  }
+  if (byUser) Query1.ParamByName("p02").SetAsString(UsuarioOuRotina);
+  Query1.Open();
+}
+
+std::string TDM::GravaErrLog(const std::string& Usuario, const std::string& Rotina, const std::string& Descricao) {
+  std::string numero;
+  try {
+    Database1.StartTransaction();
+    Query1.Close();
+    Query1.SQL.Clear();
+    Query1.SQL.Add("Insert into T99_ErrLog ");
+    Query1.SQL.Add("(T99_Data, T99_Hora, T99_Usuario, T99_Rotina, T99_Descricao) ");
+    Query1.SQL.Add("Values ");
+    Query1.SQL.Add("(:p00, :p01, :p02, :p03, :p04) ");
+    Query1.SQL.Add("Returning T99_NumLog ");
+    Query1.ParamByName("p00").SetAsDate(Date());
+    Query1.ParamByName("p01").SetAsTime(Time());
+    Query1.ParamByName("p02").SetAsString(Usuario);
+    Query1.ParamByName("p03").SetAsString(Rotina);
+    Query1.ParamByName("p04").SetAsString(Descricao);
+    Query1.Open();
+    numero = Query1.AsString(size_t{0});
+    Database1.Commit();
+    Query1.Close();
+  } catch (const std::exception& e) {
+    // The error log must never make things worse for the request that failed.
+    Database1.Rollback();
+    Query1.Close();
+    Host().AppendLog("Erro na gravação do Log em " + NowText());
+    Host().AppendLog(e.what());
+  }
+  return numero;
+}
+
+void TDM::ConsultaSQL(const std::string& Filtro) {
+  Query1.Close();
+  Query1.SQL.Clear();
+  Query1.SQL.Add(Filtro);
+  Query1.Open();
+}
+
+}  // namespace livrexa

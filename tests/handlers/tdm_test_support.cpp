@@ -1,0 +1,199 @@
+#include "tdm_test_support.h"
+
+#include <rapidjson/document.h>
+
+#include "fb_test_support.h"
+#include "handlers/fb_connection.h"
+#include "handlers/fb_query.h"
+#include "handlers/tdm.h"
+#include "rest/text_codec.h"
+#include "../rest/test_listener_client.h"
+
+namespace livrexa::test {
+
+void RecordingHost::AppendLog(const std::string& entry) {
+  std::lock_guard lock(mutex_);
+  log_.push_back(entry);
+}
+
+std::string RecordingHost::LocalDB() const {
+  std::lock_guard lock(mutex_);
+  return localDB_;
+}
+
+std::string RecordingHost::StatusAtualizacao() const {
+  std::lock_guard lock(mutex_);
+  return status_;
+}
+
+void RecordingHost::SetStatusAtualizacao(const std::string& status) {
+  std::lock_guard lock(mutex_);
+  status_ = status;
+}
+
+void RecordingHost::SetLocalDB(const std::string& path) {
+  std::lock_guard lock(mutex_);
+  localDB_ = path;
+}
+
+std::vector<std::string> RecordingHost::Log() const {
+  std::lock_guard lock(mutex_);
+  return log_;
+}
+
+void RecordingHost::ClearLog() {
+  std::lock_guard lock(mutex_);
+  log_.clear();
+}
+
+std::optional<std::string> EventReply::Param(const std::string& name) const {
+  const auto it = params.find(name);
+  if (it == params.end()) {
+    ADD_FAILURE() << "no output parameter " << name << " in " << body;
+    return std::nullopt;
+  }
+  return it->second;
+}
+
+namespace {
+
+std::string PercentEncode(const std::string& text) {
+  static const char* hex = "0123456789ABCDEF";
+  std::string out;
+  for (unsigned char c : text) {
+    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_' ||
+        c == '.') {
+      out.push_back(static_cast<char>(c));
+    } else {
+      out.push_back('%');
+      out.push_back(hex[c >> 4]);
+      out.push_back(hex[c & 15]);
+    }
+  }
+  return out;
+}
+
+EventReply Decode(const livrexa::testing::RawReply& raw) {
+  EventReply reply;
+  reply.status = raw.status;
+  reply.body = raw.body;
+  rapidjson::Document doc;
+  doc.Parse(raw.body.c_str());
+  if (doc.HasParseError() || !doc.IsObject() || !doc.HasMember("PARAMS") || !doc["PARAMS"].IsArray()) return reply;
+  for (const auto& p : doc["PARAMS"].GetArray()) {
+    if (!p.IsObject() || p.MemberCount() < 5) continue;
+    const auto member = p.MemberBegin() + 4;
+    const std::string name = member->name.GetString();
+    if (member->value.IsNull())
+      reply.params[name] = std::nullopt;
+    else if (member->value.IsString())
+      reply.params[name] = DecodeText(member->value.GetString());
+    else if (member->value.IsInt())
+      reply.params[name] = std::to_string(member->value.GetInt());
+  }
+  return reply;
+}
+
+}  // namespace
+
+void TdmTest::SetUp() {
+  database_ = NewDatabase(/*demo=*/true);
+  host_.SetLocalDB(database_.string());
+  SetHost(&host_);
+  listener_ = std::make_unique<TRESTServicePooler>();
+  listener_->ServicePort = 0;
+  listener_->BindAddresses = {"127.0.0.1"};
+  listener_->SetServerMethodClass(TServerMethodClass::Of<TDM>());
+  listener_->SetActive(true);
+  port_ = listener_->BoundPort();
+}
+
+void TdmTest::TearDown() {
+  listener_->SetActive(false);
+  listener_.reset();
+  SetHost(nullptr);
+  TFbPool::Shared().Clear();
+}
+
+EventReply TdmTest::Call(const std::string& group, const std::string& event,
+                         const std::vector<std::pair<std::string, std::string>>& inputs) {
+  std::string body;
+  for (const auto& [name, value] : inputs) {
+    if (!body.empty()) body += "&";
+    body += name + "=" + PercentEncode(value);
+  }
+  const std::string headers = livrexa::testing::BasicAuthLine("Tivel", "Tivel1968") +
+                              "Content-Type: application/x-www-form-urlencoded\r\n";
+  const auto raw = livrexa::testing::Exchange(
+      port_, livrexa::testing::BuildRequest("POST", "/" + group + "/" + event, headers, body));
+  return Decode(raw);
+}
+
+namespace {
+std::vector<std::pair<std::string, std::string>> WithFlag(int flag,
+                                                           const std::vector<std::pair<std::string, std::string>>& more) {
+  std::vector<std::pair<std::string, std::string>> inputs{{"Flag", std::to_string(flag)}};
+  inputs.insert(inputs.end(), more.begin(), more.end());
+  return inputs;
+}
+}  // namespace
+
+EventReply TdmTest::Consulta(int flag, const std::vector<std::pair<std::string, std::string>>& more) {
+  return Call("DWServerEventsTAB_GERAL", "Consulta", WithFlag(flag, more));
+}
+EventReply TdmTest::Grava(int flag, const std::vector<std::pair<std::string, std::string>>& more) {
+  return Call("DWServerEventsTAB_GERAL", "Grava", WithFlag(flag, more));
+}
+EventReply TdmTest::Exclui(int flag, const std::vector<std::pair<std::string, std::string>>& more) {
+  return Call("DWServerEventsTAB_GERAL", "Exclui", WithFlag(flag, more));
+}
+
+std::vector<std::string> TdmTest::ErrLogRows() {
+  TFbConnection connection([this] { return database_.string(); }, nullptr);
+  TFbQuery query(connection);
+  query.SQL.Add("Select T99_Usuario, T99_Rotina, T99_Descricao From T99_ErrLog Order by T99_NumLog");
+  query.Open();
+  std::vector<std::string> rows;
+  for (; !query.Eof(); query.Next())
+    rows.push_back(query.AsString(size_t{0}) + "|" + query.AsString(size_t{1}) + "|" + query.AsString(size_t{2}));
+  return rows;
+}
+
+std::string TdmTest::Scalar(const std::string& sql) {
+  TFbConnection connection([this] { return database_.string(); }, nullptr);
+  TFbQuery query(connection);
+  query.SQL.Add(sql);
+  query.Open();
+  return query.Eof() ? std::string() : query.AsString(size_t{0});
+}
+
+void TdmTest::Exec(const std::string& sql) {
+  TFbConnection connection([this] { return database_.string(); }, nullptr);
+  TFbQuery query(connection);
+  connection.StartTransaction();
+  query.SQL.Add(sql);
+  query.ExecSQL();
+  connection.Commit();
+}
+
+std::string DatasetText(const std::vector<std::tuple<std::string, std::string, int>>& columns,
+                        const std::vector<std::vector<std::string>>& rows) {
+  std::string text =
+      R"({"ObjectType":"toDataset", "Direction":"odINOUT", "Encoded":"true", "ValueType":"ovDataSet", "temp":[{"fields":[)";
+  for (size_t i = 0; i < columns.size(); ++i) {
+    const auto& [name, type, size] = columns[i];
+    if (i) text += ", ";
+    text += R"({"Field":")" + name + R"(", "Type":")" + type + R"(", "Primary":"N", "Required":"N", "Size":)" +
+            std::to_string(size) + R"(, "Precision":0, "ReadOnly":"N", "Autogeneration":"N"})";
+  }
+  text += R"(], "buildside":"D"}, {"lines":[)";
+  for (size_t r = 0; r < rows.size(); ++r) {
+    if (r) text += ", ";
+    text += "{\"line" + std::to_string(r) + "\":[";
+    for (size_t c = 0; c < rows[r].size(); ++c) text += (c ? ", " : "") + rows[r][c];
+    text += "]}";
+  }
+  return text + "]}]}";
+}
+
+}  // namespace livrexa::test
