@@ -1,5 +1,7 @@
 #include "handlers/fb_sql_text.h"
 
+#include <cctype>
+
 #include "rest/wire_consts.h"
 
 namespace livrexa {
@@ -84,6 +86,26 @@ TSqlParamScan ScanSqlParams(std::string_view sql) {
     i = end;
   }
   return scan;
+}
+
+std::string FirstSqlKeyword(std::string_view sql) {
+  size_t i = 0;
+  for (;;) {
+    while (i < sql.size() && std::isspace(static_cast<unsigned char>(sql[i]))) ++i;
+    if (sql.substr(i, 2) == "--") {
+      i = sql.find('\n', i);
+      if (i == std::string_view::npos) return {};
+    } else if (sql.substr(i, 2) == "/*") {
+      i = sql.find("*/", i + 2);
+      if (i == std::string_view::npos) return {};
+      i += 2;
+    } else {
+      break;
+    }
+  }
+  size_t end = i;
+  while (end < sql.size() && IsNameChar(sql[end])) ++end;
+  return UpperCase(sql.substr(i, end - i));
 }
 
 }  // namespace livrexa

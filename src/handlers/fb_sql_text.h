@@ -22,4 +22,7 @@ struct TSqlParamScan {
 // ("...") and comments (-- to the end of the line, /* ... */) are text, not parameters.
 TSqlParamScan ScanSqlParams(std::string_view sql);
 
+// The statement's first word in upper case ("SELECT", "UPDATE", ...), after blanks and comments.
+std::string FirstSqlKeyword(std::string_view sql);
+
 }  // namespace livrexa

@@ -446,15 +446,17 @@ TFbStatementResult RunFbStatement(IAttachment* attachment, ITransaction* transac
                          out.Columns.empty() ? nullptr : out.Metadata.get(),
                          out.Columns.empty() ? nullptr : out.Buffer.data());
       result.RowsAffected = static_cast<int64_t>(statement->getAffectedRecords(st.get()));
-      // A change with RETURNING gives its one row; an update or delete that met no row gives none.
-      const unsigned type = statement->getType(st.get());
-      const bool metNoRow =
-          (type == isc_info_sql_stmt_update || type == isc_info_sql_stmt_delete) && result.RowsAffected == 0;
+      // A change with RETURNING gives its one row; an update or delete that met no row gives none
+      // (the engine reports every change with RETURNING as a procedure call, so the text decides).
+      const std::string keyword = FirstSqlKeyword(sql.EngineSql);
+      // "Update or Insert" always changes a row, so it never meets this case.
+      const bool metNoRow = result.RowsAffected == 0 && (keyword == "UPDATE" || keyword == "DELETE");
       if (mode == TFbRunMode::Open && !metNoRow)
         result.Rows.push_back(ReadRow(out, attachment, transaction, st));
     }
     statement->free(st.get());
     (void)statement.release();
+    result.Columns = std::move(out.Columns);
     if (mode == TFbRunMode::Execute) result.Rows.clear();
     return result;
   });
