@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include <atomic>
+#include <cctype>
 #include <fstream>
 
 #include <unistd.h>
@@ -93,6 +94,22 @@ std::string Inflate(const std::string& compressed) {
     return "<not a zlib stream>";
   }
   out.resize(size);
+  return out;
+}
+
+std::string UrlEncode(const std::string& text) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (const char c : text) {
+    const auto b = static_cast<unsigned char>(c);
+    if (std::isalnum(b) || c == '-' || c == '.' || c == '_' || c == '~') {
+      out.push_back(c);
+    } else {
+      out += '%';
+      out += kHex[b >> 4];
+      out += kHex[b & 15];
+    }
+  }
   return out;
 }
 

@@ -62,4 +62,7 @@ std::string MultipartHeader(const std::string& boundary = "XyZ-boundary-42");
 
 std::string Inflate(const std::string& compressed);
 
+// Every byte but letters, digits and "-._~" as a percent-escape.
+std::string UrlEncode(const std::string& text);
+
 }  // namespace livrexa::testing
