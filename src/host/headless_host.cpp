@@ -10,15 +10,11 @@
 #include "host/event_loop.h"
 #include "host/host_services_bridge.h"
 #include "host/server_host.h"
-#include "host/single_instance.h"
 #include "rest/errors.h"
 
 namespace livrexa::host {
 
 int RunHeadless(const THostOptions& options, THostWiring wiring) {
-  TSingleInstance instance;
-  if (!instance.Acquire()) return 0;
-
   // Signals are taken by one thread with sigwait; every thread started later inherits the mask.
   sigset_t stopSignals;
   sigemptyset(&stopSignals);

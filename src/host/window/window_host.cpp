@@ -5,7 +5,6 @@
 
 #include "host/host_services_bridge.h"
 #include "host/server_host.h"
-#include "host/single_instance.h"
 #include "host/window/cyan_night.h"
 #include "host/window/form_server000.h"
 #include "host/window/message_boxes.h"
@@ -13,9 +12,6 @@
 namespace livrexa::host {
 
 int RunWindow(int argc, char** argv, const THostOptions& options, THostWiring wiring) {
-  TSingleInstance instance;
-  if (!instance.Acquire()) return 0;
-
   QApplication app(argc, argv);
   QApplication::setApplicationName("Livrexa - Servidor");
   ApplyCyanNight(app);

@@ -5,7 +5,7 @@
 namespace livrexa::host {
 
 // Runs the server with its window until the window closes (which ends the process with status 0).
-// A second instance returns 0 at once without showing anything.
+// The caller holds the single-instance lock.
 int RunWindow(int argc, char** argv, const THostOptions& options, THostWiring wiring);
 
 }  // namespace livrexa::host
