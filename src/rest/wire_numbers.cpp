@@ -187,7 +187,10 @@ TDateTime EncodeTime(int hour, int minute, int second, int millisecond) {
 }
 
 TDateTime EncodeDateTime(int year, int month, int day, int hour, int minute, int second, int ms) {
-  return EncodeDate(year, month, day) + EncodeTime(hour, minute, second, ms);
+  // Before the epoch the time of day is written as the fraction's absolute value, as DecodeDateTime reads it.
+  const TDateTime date = EncodeDate(year, month, day);
+  const TDateTime time = EncodeTime(hour, minute, second, ms);
+  return date < 0 ? date - time : date + time;
 }
 
 TDateTimeParts DecodeDateTime(TDateTime value) {
