@@ -1,6 +1,7 @@
 #include "host/window/window_host.h"
 
 #include <QApplication>
+#include <QScreen>
 #include <QSystemTrayIcon>
 
 #include "host/host_services_bridge.h"
@@ -37,6 +38,8 @@ int RunWindow(int argc, char** argv, const THostOptions& options, THostWiring wi
     };
   window.Attach(&host, validaLogin);
 
+  if (QScreen* screen = QGuiApplication::primaryScreen())
+    window.move(screen->availableGeometry().center() - window.rect().center());
   // Minimized only where the tray icon can bring it back; a bare X server has no tray.
   if (QSystemTrayIcon::isSystemTrayAvailable())
     window.showMinimized();
