@@ -154,7 +154,8 @@ class TJSONParam {
   TDateTime AsDateTime() const;
   void SetAsDateTime(TDateTime Value);
 
-  // The parameter's JSON text.
+  // The parameter's JSON text. Copies the encoded flag, JSON mode, type object, name (as the key)
+  // and kind into the value object first, as the value object writes the text.
   std::string ToJSON() const;
   // Fills the parameter from a parameter's JSON text (members by position; the value text cut
   // from the raw text). Not valid JSON: a LivrexaError naming the byte offset.
