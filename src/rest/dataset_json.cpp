@@ -6,7 +6,10 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <limits>
 #include <vector>
 
 #include "rest/errors.h"
@@ -34,12 +37,81 @@ void AppendBase64(std::string& out, std::string_view bytes) {
   while (pos < bytes.size()) {
     const size_t n = std::min(kChunk, bytes.size() - pos);
     const size_t start = out.size();
-    out.resize(start + 4 * ((n + 2) / 3));
+    const size_t encoded = 4 * ((n + 2) / 3);
+    // Room for the rest of the text too, so a photo is not copied again by the next append.
+    if (out.capacity() < start + encoded) out.reserve(start + encoded + encoded / 8 + 256);
+    out.resize(start + encoded);
     const int written =
         EVP_EncodeBlock(reinterpret_cast<unsigned char*>(out.data() + start),
                         reinterpret_cast<const unsigned char*>(bytes.data() + pos), static_cast<int>(n));
     out.resize(start + static_cast<size_t>(written));
     pos += n;
+  }
+}
+
+// FloatToWire(FloatToText(value)) in jmDataware, written straight into the text. The shortest
+// digits that read back to the same double, rounded to 15 significant digits, are exactly the
+// 15-digit general form of the value (a shortest form cannot straddle a rounding boundary, except
+// when it is that boundary: 16 digits ending in 5, left to FloatToText with the subnormal numbers,
+// whose shortest form is coarser), laid out the same way:
+// fixed notation for exponents -5 to 14, else d.dddE[-]x.
+void AppendFloatWire(std::string& out, double value) {
+  char buf[40];
+  const auto res = std::isfinite(value)
+                       ? std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific)
+                       : std::to_chars_result{buf, std::errc::value_too_large};
+  const std::string_view sci(buf, res.ec == std::errc() ? static_cast<size_t>(res.ptr - buf) : 0);
+  const size_t e = sci.find('e');
+  char digits[24];
+  size_t count = 0;
+  for (size_t k = 0; e != std::string_view::npos && k < e; ++k)
+    if (sci[k] >= '0' && sci[k] <= '9' && count < sizeof digits) digits[count++] = sci[k];
+  const bool subnormal = value != 0 && std::fabs(value) < std::numeric_limits<double>::min();
+  if (e == std::string_view::npos || subnormal || count > 17 || (count == 16 && digits[15] == '5')) {
+    const char separator = ProcessFormat().DecimalSeparator;
+    for (char c : FloatToText(value)) out.push_back(c == separator ? 'D' : c);
+    return;
+  }
+  int exponent = 0;
+  std::from_chars(sci.data() + e + (sci[e + 1] == '+' ? 2 : 1), sci.data() + sci.size(), exponent);
+  if (count > 15) {
+    const bool up = digits[15] >= '5';
+    count = 15;
+    if (up) {
+      size_t k = count;
+      while (k > 0 && digits[k - 1] == '9') digits[--k] = '0';
+      if (k == 0) {
+        digits[0] = '1';
+        ++exponent;
+      } else {
+        ++digits[k - 1];
+      }
+    }
+    while (count > 1 && digits[count - 1] == '0') --count;
+  }
+  if (sci[0] == '-') out.push_back('-');
+  if (exponent < -4 || exponent >= 15) {
+    out.push_back(digits[0]);
+    if (count > 1) {
+      out.push_back('D');
+      out.append(digits + 1, count - 1);
+    }
+    out.push_back('E');
+    AppendInt(out, exponent);
+  } else if (exponent < 0) {
+    out += "0D";
+    out.append(static_cast<size_t>(-exponent - 1), '0');
+    out.append(digits, count);
+  } else {
+    const size_t whole = static_cast<size_t>(exponent) + 1;
+    if (count <= whole) {
+      out.append(digits, count);
+      out.append(whole - count, '0');
+    } else {
+      out.append(digits, whole);
+      out.push_back('D');
+      out.append(digits + whole, count - whole);
+    }
   }
 }
 
@@ -223,27 +295,38 @@ class ValueWriter {
     switch (type) {
       case ftSmallint:
       case ftInteger:
-      case ftLargeint:
-        AppendInt(out, rows_.AsLargeInt(i));
+      case ftLargeint: {
+        const int64_t* n = std::get_if<int64_t>(&v);
+        AppendInt(out, n ? *n : rows_.AsLargeInt(i));
         return;
-      case ftBoolean:
-        out += rows_.AsBoolean(i) ? "true" : "false";
+      }
+      case ftBoolean: {
+        const bool* b = std::get_if<bool>(&v);
+        out += (b ? *b : rows_.AsBoolean(i)) ? "true" : "false";
         return;
+      }
       case ftFloat:
       case ftCurrency:
       case ftBCD:
       case ftFMTBcd:
       case ftExtended:
-      case ftSingle:
+      case ftSingle: {
+        const double* d = std::get_if<double>(&v);
+        const double number = d ? *d : rows_.AsFloat(i);
         out.push_back('"');
-        out += FloatToWire(rows_.AsFloat(i), o_.JsonMode, o_.FloatDecimalFormat);
+        if (o_.JsonMode == TJsonMode::jmPureJSON)
+          out += FloatToWire(number, o_.JsonMode, o_.FloatDecimalFormat);
+        else
+          AppendFloatWire(out, number);
         out.push_back('"');
         return;
+      }
       case ftDate:
       case ftTime:
       case ftDateTime:
       case ftTimeStamp:
-        AppendDateTime(out, rows_.AsDateTime(i), type);
+        AppendDateTime(out, std::holds_alternative<double>(v) ? std::get<double>(v) : rows_.AsDateTime(i),
+                       type);
         return;
       case ftMemo:
       case ftFmtMemo:
@@ -315,11 +398,22 @@ class ValueWriter {
   std::string datePart_, timePart_;
 };
 
+}  // namespace
+
 bool HasNonAscii(std::string_view text) {
-  for (unsigned char c : text)
-    if (c >= 0x80) return true;
+  // Eight bytes at a time: the texts are megabytes long and nearly always pure ASCII.
+  size_t i = 0;
+  for (; i + 8 <= text.size(); i += 8) {
+    uint64_t word;
+    std::memcpy(&word, text.data() + i, 8);
+    if (word & 0x8080808080808080ULL) return true;
+  }
+  for (; i < text.size(); ++i)
+    if (static_cast<unsigned char>(text[i]) >= 0x80) return true;
   return false;
 }
+
+namespace {
 
 void WriteLines(std::string& out, TRowSet& rows, const TDatasetWriteOptions& o) {
   const size_t n = rows.FieldCount();
@@ -334,6 +428,7 @@ void WriteLines(std::string& out, TRowSet& rows, const TDatasetWriteOptions& o) 
     }
   }
   ValueWriter writer(rows, o);
+  const size_t linesStart = out.size();
   out += "{\"lines\":[";
   for (int64_t line = 0; !rows.Eof(); rows.Next(), ++line) {
     if (line > 0) out += ", ";
@@ -350,6 +445,8 @@ void WriteLines(std::string& out, TRowSet& rows, const TDatasetWriteOptions& o) 
       writer.Append(out, i, types[i]);
     }
     out += pure ? "}" : "]}";
+    // After the first line, make room for all of them at once (lines are of similar size).
+    if (line == 0) out.reserve(out.size() + (out.size() - linesStart) * (rows.RecordCount() + 1) * 9 / 8);
   }
   out += "]}";
 }

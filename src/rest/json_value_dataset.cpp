@@ -32,15 +32,8 @@ void TJSONValue::LoadFromDataset(const std::string& TableName, TRowSet& bValue, 
 
   // Texts of thousands of rows are pure ASCII (every value encoded): they are kept without a
   // conversion pass, which would return them unchanged under either encoding.
-  bool ascii = true;
-  for (unsigned char c : text) {
-    if (c >= 0x80) {
-      ascii = false;
-      break;
-    }
-  }
   vNullValue = text.empty();
-  aValue = ascii ? std::move(text) : TextToBytes(text);
+  aValue = HasNonAscii(text) ? TextToBytes(text) : std::move(text);
   vJsonMode = JsonModeD;
 }
 

@@ -48,25 +48,21 @@ double RoundToScale(double value, int scale) {
   const size_t point = text.find('.');
   if (point == std::string::npos || text.size() - point - 1 <= static_cast<size_t>(scale)) return value;
   const bool up = text[point + 1 + scale] >= '5';
-  text.resize(scale == 0 ? point : point + 1 + scale);
+  // The kept digits behind a leading zero, which takes the carry of 9.99 -> 10.0.
+  const size_t sign = text[0] == '-' ? 1 : 0;
+  std::string kept =
+      text.substr(0, sign) + "0" + text.substr(sign, (scale == 0 ? point : point + 1 + scale) - sign);
   if (up) {
-    // Add one unit in the last kept digit, carrying to the left.
-    size_t i = text.size();
-    while (i > 0) {
-      --i;
-      if (text[i] == '.') continue;
-      if (text[i] == '-') {
-        text.insert(i + 1, "1");
+    for (size_t i = kept.size(); i-- > sign;) {
+      if (kept[i] == '.') continue;
+      if (kept[i] != '9') {
+        ++kept[i];
         break;
       }
-      if (text[i] != '9') {
-        ++text[i];
-        break;
-      }
-      text[i] = '0';
-      if (i == 0) text.insert(0, "1");
+      kept[i] = '0';
     }
   }
+  text = std::move(kept);
   double rounded = 0;
   std::from_chars(text.data(), text.data() + text.size(), rounded);
   return rounded;

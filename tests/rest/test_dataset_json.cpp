@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -174,6 +177,67 @@ TEST(DatasetText, ValueFormsByFieldType) {
     t.CreateDataSet();
     t.AppendRecord({c.value});
     EXPECT_EQ(FirstLineValues(WriteDatasetText(t)), c.written) << FieldTypeName(c.type);
+  }
+}
+
+TEST(DatasetText, FloatValuesAreTheWireFormOfTheirFifteenDigitText) {
+  // The writer lays floats out itself; every value must come out as FloatToWire of FloatToText.
+  std::vector<double> values = {0.0,
+                                -0.0,
+                                1.0,
+                                -1.0,
+                                0.1,
+                                0.5,
+                                12.5,
+                                1e15,
+                                1e14,
+                                999999999999999.0,
+                                999999999999999.5,
+                                9999999999999999.0,
+                                123456789012345.6,
+                                0.0001,
+                                0.00001,
+                                0.000123456789012345678,
+                                1.5e20,
+                                -2.5e-7,
+                                5e-324,
+                                2.2250738585072014e-308,
+                                1.7976931348623157e308,
+                                0.30000000000000004,
+                                2.675,
+                                1.0000000000000002,
+                                0.9999999999999999,
+                                99.99999999999999,
+                                1234567.891,
+                                1e16,
+                                1e21,
+                                1e-4,
+                                9.5e-5,
+                                100.0,
+                                1e100,
+                                3.0000000000000004e-10};
+  std::mt19937_64 rng(2024);
+  for (int i = 0; i < 60000; ++i) {
+    const uint64_t bits = rng();
+    double random;
+    std::memcpy(&random, &bits, sizeof random);
+    if (std::isfinite(random)) values.push_back(random);
+    values.push_back(static_cast<double>(static_cast<int64_t>(rng() % 20000000) - 10000000) / 7.0);
+    values.push_back(static_cast<double>(rng() % 100000000) / 100.0);
+    values.push_back(static_cast<double>(rng() % 1000) * std::pow(10.0, static_cast<int>(rng() % 40) - 20));
+  }
+  TFDMemTable t;
+  t.AddFieldDef("V", ftFloat);
+  t.CreateDataSet();
+  for (double v : values) t.AppendRecord({v});
+  const std::string text = WriteDatasetText(t);
+  size_t pos = 0;
+  for (size_t i = 0; i < values.size(); ++i) {
+    const std::string expected = "{\"line" + std::to_string(i) + "\":[\"" + FloatToWire(values[i]) + "\"]}";
+    pos = text.find("{\"line" + std::to_string(i) + "\":", pos);
+    ASSERT_NE(pos, std::string::npos);
+    ASSERT_EQ(text.compare(pos, expected.size(), expected), 0)
+        << "value " << values[i] << " written as " << text.substr(pos, expected.size() + 8);
   }
 }
 
