@@ -20,6 +20,7 @@ namespace {
 // ---- parameter names in the text -----------------------------------------------------------
 
 struct ScanCase {
+  const char* name;
   const char* sql;
   std::vector<std::string> names;
   std::vector<size_t> markers;
@@ -39,31 +40,46 @@ TEST_P(SqlParamScanTest, FindsEachDistinctNameOnceInOrder) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, SqlParamScanTest,
     ::testing::Values(
-        ScanCase{"and (T99_Usuario = :p02 or T99_Rotina = :p02) ",
+        ScanCase{"RepeatedName",
+                 "and (T99_Usuario = :p02 or T99_Rotina = :p02) ",
                  {"p02"},
                  {0, 0},
                  "and (T99_Usuario = ? or T99_Rotina = ?) "},
-        ScanCase{"values (:p00, :p01, :p00)", {"p00", "p01"}, {0, 1, 0}, "values (?, ?, ?)"},
-        ScanCase{"where a = :P01 and b = :p01", {"P01"}, {0, 0}, "where a = ? and b = ?"},
-        ScanCase{"where a = :p0 and b = :p00", {"p0", "p00"}, {0, 1}, "where a = ? and b = ?"},
-        ScanCase{"select ':p00', \":p01\" from t where x = :p02",
+        ScanCase{"RepeatedAmongOthers",
+                 "values (:p00, :p01, :p00)",
+                 {"p00", "p01"},
+                 {0, 1, 0},
+                 "values (?, ?, ?)"},
+        ScanCase{
+            "CaseInsensitiveRepeat", "where a = :P01 and b = :p01", {"P01"}, {0, 0}, "where a = ? and b = ?"},
+        ScanCase{"P0IsNotP00", "where a = :p0 and b = :p00", {"p0", "p00"}, {0, 1}, "where a = ? and b = ?"},
+        ScanCase{"QuotedTextAndIdentifiers",
+                 "select ':p00', \":p01\" from t where x = :p02",
                  {"p02"},
                  {0},
                  "select ':p00', \":p01\" from t where x = ?"},
-        ScanCase{"select 'it''s :p00' from t -- :p01\nwhere /* :p02 */ y = :p03",
+        ScanCase{"CommentsAndEscapedQuotes",
+                 "select 'it''s :p00' from t -- :p01\nwhere /* :p02 */ y = :p03",
                  {"p03"},
                  {0},
                  "select 'it''s :p00' from t -- :p01\nwhere /* :p02 */ y = ?"},
-        ScanCase{"select q'{a :p00 b}' from t where z = :p01",
+        ScanCase{"QStringLiteral",
+                 "select q'{a :p00 b}' from t where z = :p01",
                  {"p01"},
                  {0},
                  "select q'{a :p00 b}' from t where z = ?"},
-        ScanCase{"select 1 from t where a=:_x and b=:y$1",
+        ScanCase{"UnderscoreAndDollar",
+                 "select 1 from t where a=:_x and b=:y$1",
                  {"_x", "y$1"},
                  {0, 1},
                  "select 1 from t where a=? and b=?"},
-        ScanCase{"select 10:30 from t where a = : p00", {}, {}, "select 10:30 from t where a = : p00"},
-        ScanCase{"", {}, {}, ""}));
+        ScanCase{"ColonWithoutName",
+                 "select 10:30 from t where a = : p00",
+                 {},
+                 {},
+                 "select 10:30 from t where a = : p00"},
+        ScanCase{"EmptyText", "", {}, {}, ""}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // ---- the command's parameter list ----------------------------------------------------------
 
