@@ -230,7 +230,12 @@ void HttpServer::AcceptLoop() {
       sockaddr_storage peer{};
       socklen_t length = sizeof peer;
       const int fd = ::accept4(watched[i].fd, reinterpret_cast<sockaddr*>(&peer), &length, SOCK_CLOEXEC);
-      if (fd < 0) continue;  // the client went away, or descriptors ran out for a moment
+      if (fd < 0) {
+        // Out of descriptors: give running connections a moment to close instead of spinning.
+        if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM)
+          std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        continue;  // otherwise the client went away before it was accepted
+      }
       const int on = 1;
       ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
       timeval send_timeout{static_cast<time_t>(options_.idle_timeout.count() / 1000),

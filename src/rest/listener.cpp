@@ -286,12 +286,12 @@ void TRESTServicePooler::ProcessRequest(const HttpRequest& request, HttpReply& r
         }
       } else {
         switch (reserved) {
-          case Reserved::kGetServerEventsList:
-            OutputParam(EnsureList(s.params, Encoding), "Result")
-                .SetValue(ServerEventsListing(module, s.controls.AccessTag),
-                          OutputParam(*s.params, "Result").Encoded());
+          case Reserved::kGetServerEventsList: {
+            TJSONParam& result = OutputParam(EnsureList(s.params, Encoding), "Result");
+            result.SetValue(ServerEventsListing(module, s.controls.AccessTag), result.Encoded());
             s.result_text = std::string(kResultOK);
             break;
+          }
           case Reserved::kGetEvents:
             s.result_text = ListEventsOfGroup(module, s.group_name, s.params, Encoding);
             break;

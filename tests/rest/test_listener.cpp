@@ -309,5 +309,46 @@ TEST_F(ListenerTest, ConcurrentRequestsEachGetTheirOwnModuleAndParameters) {
   EXPECT_EQ(Counters().created, Counters().destroyed);
 }
 
+// A module whose welcome hook admits only the welcome message "entrar".
+class GuardedModule : public TestModule {
+ public:
+  GuardedModule() {
+    OnWelcomeMessage = [](const std::string& welcome, const std::string&, std::string&, bool& accept,
+                          std::string&, std::string&) { accept = welcome == "entrar"; };
+  }
+};
+
+TEST_F(ListenerTest, WelcomeHookRefusals) {
+  const std::string refused = R"({"MESSAGE":"NOK", "RESULT":"Invalid welcomemessage..."})";
+  for (const bool force : {false, true}) {
+    TRESTServicePooler other;
+    other.SetServerMethodClass(TServerMethodClass::Of<GuardedModule>());
+    other.ForceWelcomeAccess = force;
+    StartOther(other);
+    const auto get = [&](const std::string& target) {
+      return Exchange(other.BoundPort(), BuildRequest("GET", target, BasicAuthLine("Tivel", "Tivel1968")));
+    };
+    const int runs = Counters().events_run;
+    const RawReply consulta = get("/Consulta?Flag=120");
+    EXPECT_EQ(consulta.status, 200);
+    EXPECT_EQ(consulta.body, Envelope("null", refused));
+    EXPECT_EQ(Counters().events_run, runs) << "the event does not run";
+    EXPECT_EQ(get("/Consulta?Flag=120&dwwelcomemessage=" + EncodeText("entrar")).body,
+              ConsultaReply("flag=120;filtro=;desativados=0"));
+
+    const RawReply events = get("/DWServerEventsFerramentas/GETEVENTS");
+    if (!force) {
+      EXPECT_EQ(events.status, 200);
+      EXPECT_NE(events.body.find(kOK), std::string::npos) << "listing events needs no welcome unless forced";
+    } else {
+      EXPECT_EQ(events.status, 500);
+      EXPECT_EQ(events.body, Envelope("null", refused));
+      const RawReply with_message = get("/DWServerEventsFerramentas/GETEVENTS?MessageError=x");
+      EXPECT_EQ(with_message.status, 200) << "a MessageError parameter takes the refusal instead";
+      EXPECT_EQ(with_message.body, Envelope("null", refused));
+    }
+  }
+}
+
 }  // namespace
 }  // namespace livrexa::testing
