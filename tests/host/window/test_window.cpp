@@ -17,6 +17,8 @@
 #include <thread>
 
 #include "../host_test_support.h"
+#include "handlers/fb_pool.h"
+#include "host/assembly/server_wiring.h"
 #include "host/config_file.h"
 #include "host/host_services_bridge.h"
 #include "host/server_host.h"
@@ -450,6 +452,65 @@ class WindowTest : public QObject {
     QCOMPARE(log.last(), QString::fromStdString("Arquivo " + f.home.text() +
                                                 "BackupLX-2024-05-31.FBK restaurado com sucesso."));
     QVERIFY(std::filesystem::exists(f.home.path() / "Livrexa.old"));
+  }
+
+  // The login through a real handler module on the demo database (administrator "admin").
+  void loginChecksRunOnAHandlerModuleAndCountAsRequests() {
+    const char* source = std::getenv("LIVREXA_SOURCE_DIR");
+    std::filesystem::path root = source ? source : std::filesystem::path(__FILE__).parent_path() / "../../..";
+    TWindowFixture f;
+    std::string command = "bash '" + (root / "scripts" / "create-db.sh").string() +
+                          "' --demo --firebird-dir '" + f.home.text() + ".firebird' '" + f.home.text() +
+                          "Livrexa.FDB' >/dev/null 2>&1";
+    if (std::system(command.c_str()) != 0) QSKIP("create-db.sh could not create the demo database");
+    THostOptions options;
+    options.home = f.home.path();
+    THostWiring wiring = ServerWiring(options);
+    TUpdateChecker checker(f.settings, "", nullptr);
+    THostServicesBridge services(f.settings, f.window, f.window, checker);
+    f.window.Attach(f.host.get(), [&](const std::string& user, const std::string& password) {
+      return wiring.validaLogin(services, user, password);
+    });
+    f.settings.Set({f.home.text() + "Livrexa.FDB", "", "", 7022, 12});
+
+    struct Case {
+      QString user, password, message;
+      bool opensSettings;
+    };
+    const Case cases[] = {
+        {"admin", "admin", "", true},
+        {"ADMIN", "ADMIN", "Essas informações não são as do administrador do sistema.", false},
+        {"admin", "Admin", "Essas informações não são as do administrador do sistema.", false},
+    };
+    int expectedCount = 0;
+    for (const Case& c : cases) {
+      f.messages.clear();
+      TFormServer_Login login(f.window);
+      int opened = 0;
+      login.openConfig = [&] { ++opened; };
+      login.frUsuario->setText(c.user);
+      login.frSenha->setText(c.password);
+      login.BotaoOKClick();
+      ++expectedCount;
+      QTRY_COMPARE(f.window.frQtdAcessos->value(), expectedCount);
+      QCOMPARE(f.messages, c.message.isEmpty() ? QStringList() : QStringList{c.message});
+      QCOMPARE(opened, c.opensSettings ? 1 : 0);
+    }
+
+    f.settings.Set({f.home.text() + "sem-banco.FDB", "", "", 7022, 12});
+    f.messages.clear();
+    TFormServer_Login login(f.window);
+    login.frUsuario->setText("admin");
+    login.frSenha->setText("admin");
+    login.BotaoOKClick();
+    ++expectedCount;
+    QTRY_COMPARE(f.window.frQtdAcessos->value(), expectedCount);
+    QCOMPARE(f.messages.size(), 1);
+    QVERIFY(f.messages[0] != "Essas informações não são as do administrador do sistema.");
+    QCOMPARE(login.vTentativa, 1);
+    livrexa::SetHost(nullptr);
+    // The engine lets go of the database and lock files before the home is removed.
+    livrexa::TFbPool::Shared().Clear();
   }
 };
 
