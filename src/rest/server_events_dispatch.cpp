@@ -143,7 +143,10 @@ std::string ListEventsOfGroup(const TServerMethodDataModule& module, const std::
   TJSONParam& result = OutputParam(params, "Result");
   for (const auto& group : module.ServerEventsGroups()) {
     if (!GroupMatches(module, *group, group_name)) continue;
-    result.SetAsString("[" + group->Events.ToJSON() + "]");
+    std::string listing(1, '[');
+    listing += group->Events.ToJSON();
+    listing += ']';
+    result.SetAsString(listing);
     error.SetAsBoolean(false);
     return std::string(kResultOK);
   }
