@@ -47,11 +47,27 @@ std::unique_ptr<TFbAttachment> TFbAttachment::Attach(const std::string& path, co
 TFbAttachment::~TFbAttachment() {
   Firebird::IStatus* status = FbMaster()->getStatus();
   Firebird::CheckStatusWrapper st(status);
+  if (readTransaction_) {
+    readTransaction_->commit(&st);  // releases the interface when it succeeds
+    if (st.getState() & Firebird::IStatus::STATE_ERRORS) readTransaction_->release();
+    st.init();
+  }
   attachment_->detach(&st);
   // detach releases the interface when it succeeds; after a failure (a lost attachment) the
   // interface is released without detaching.
   if (st.getState() & Firebird::IStatus::STATE_ERRORS) attachment_->release();
   status->dispose();
+}
+
+Firebird::ITransaction* TFbAttachment::ReadTransaction() {
+  if (!readTransaction_) {
+    readTransaction_ = WithFbErrors([&] {
+      static const std::vector<unsigned char> tpb = FbTransactionParameters(true, 0);
+      TFbStatus st;
+      return attachment_->startTransaction(st.get(), static_cast<unsigned>(tpb.size()), tpb.data());
+    });
+  }
+  return readTransaction_;
 }
 
 const TFbRelationFacts& TFbAttachment::RelationFacts(const std::string& relation,

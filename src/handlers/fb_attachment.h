@@ -25,7 +25,7 @@ class TFbAttachment {
   // message (TFbError).
   static std::unique_ptr<TFbAttachment> Attach(const std::string& path, const std::string& user,
                                                const std::string& password);
-  ~TFbAttachment();  // detaches; a failure to detach is ignored
+  ~TFbAttachment();  // ends the read transaction and detaches; failures are ignored
   TFbAttachment(const TFbAttachment&) = delete;
   TFbAttachment& operator=(const TFbAttachment&) = delete;
 
@@ -40,6 +40,14 @@ class TFbAttachment {
   uint64_t Generation() const { return generation_; }
   void SetGeneration(uint64_t generation) { generation_ = generation; }
 
+  // The transaction for statements outside explicit transactions: read committed and read-only,
+  // started at the first such statement and kept for the attachment's life. The engine starts a
+  // read-only read-committed transaction as already committed, so keeping it open holds back
+  // neither garbage collection nor other transactions, and each statement in it sees what was
+  // committed before it started. Starting a transaction writes the database header and a
+  // transaction page to disk (synchronously); a read per request would pay that every time.
+  Firebird::ITransaction* ReadTransaction();
+
   // Key, identity and precision facts of a base table's columns, read from the catalogue in the
   // given transaction the first time the table is met, then remembered.
   const TFbRelationFacts& RelationFacts(const std::string& relation, Firebird::ITransaction* transaction);
@@ -52,6 +60,7 @@ class TFbAttachment {
   std::string path_;
   bool broken_ = false;
   uint64_t generation_ = 0;
+  Firebird::ITransaction* readTransaction_ = nullptr;
   std::map<std::string, TFbRelationFacts> relations_;
 };
 

@@ -70,6 +70,28 @@ bool IsFatalFbError(const std::vector<intptr_t>& codes) {
   return false;
 }
 
+std::vector<unsigned char> FbTransactionParameters(bool readOnly, int lockTimeoutSeconds) {
+  return WithFbErrors([&] {
+    TFbStatus st;
+    Firebird::IXpbBuilder* tpb = FbUtil()->getXpbBuilder(st.get(), Firebird::IXpbBuilder::TPB, nullptr, 0);
+    struct TDisposer {
+      Firebird::IXpbBuilder* b;
+      ~TDisposer() { b->dispose(); }
+    } disposer{tpb};
+    tpb->insertTag(st.get(), readOnly ? isc_tpb_read : isc_tpb_write);
+    tpb->insertTag(st.get(), isc_tpb_read_committed);
+    tpb->insertTag(st.get(), isc_tpb_rec_version);
+    if (readOnly) {
+      tpb->insertTag(st.get(), isc_tpb_nowait);
+    } else {
+      tpb->insertTag(st.get(), isc_tpb_wait);
+      tpb->insertInt(st.get(), isc_tpb_lock_timeout, lockTimeoutSeconds);
+    }
+    const unsigned char* bytes = tpb->getBuffer(st.get());
+    return std::vector<unsigned char>(bytes, bytes + tpb->getBufferLength(st.get()));
+  });
+}
+
 TFbError ToFbError(const Firebird::FbException& e) {
   Firebird::IStatus* status = e.getStatus();
   std::vector<intptr_t> codes = FbErrorCodes(status->getErrors());

@@ -67,6 +67,10 @@ bool IsFatalFbError(const std::vector<intptr_t>& codes);
 // The engine's failure as a TFbError.
 TFbError ToFbError(const Firebird::FbException& e);
 
+// Transaction parameters: read committed (latest committed row versions); read-only without
+// waiting, or read-write waiting up to lockTimeoutSeconds for a row another transaction holds.
+std::vector<unsigned char> FbTransactionParameters(bool readOnly, int lockTimeoutSeconds);
+
 // Runs f, turning an engine failure into TFbError.
 template <typename F>
 auto WithFbErrors(F&& f) -> decltype(f()) {

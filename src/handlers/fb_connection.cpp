@@ -8,26 +8,6 @@ namespace livrexa {
 
 namespace {
 
-std::vector<unsigned char> BuildTpb(bool readOnly, int lockTimeoutSeconds) {
-  TFbStatus st;
-  Firebird::IXpbBuilder* tpb = FbUtil()->getXpbBuilder(st.get(), Firebird::IXpbBuilder::TPB, nullptr, 0);
-  struct TDisposer {
-    Firebird::IXpbBuilder* b;
-    ~TDisposer() { b->dispose(); }
-  } disposer{tpb};
-  tpb->insertTag(st.get(), readOnly ? isc_tpb_read : isc_tpb_write);
-  tpb->insertTag(st.get(), isc_tpb_read_committed);
-  tpb->insertTag(st.get(), isc_tpb_rec_version);
-  if (readOnly) {
-    tpb->insertTag(st.get(), isc_tpb_nowait);
-  } else {
-    tpb->insertTag(st.get(), isc_tpb_wait);
-    tpb->insertInt(st.get(), isc_tpb_lock_timeout, lockTimeoutSeconds);
-  }
-  const unsigned char* bytes = tpb->getBuffer(st.get());
-  return {bytes, bytes + tpb->getBufferLength(st.get())};
-}
-
 // Ends a transaction interface without asking the engine anything more (after a failure).
 void Abandon(Firebird::ITransaction* transaction) {
   if (transaction) transaction->release();
@@ -75,7 +55,7 @@ void TFbConnection::StartTransaction() {
   TFbAttachment& attachment = Attachment();
   try {
     transaction_ = WithFbErrors([&] {
-      const std::vector<unsigned char> tpb = BuildTpb(false, LockTimeoutSeconds);
+      const std::vector<unsigned char> tpb = FbTransactionParameters(false, LockTimeoutSeconds);
       TFbStatus st;
       return attachment.Api()->startTransaction(st.get(), static_cast<unsigned>(tpb.size()), tpb.data());
     });
@@ -115,34 +95,13 @@ void TFbConnection::Rollback() {
   }
 }
 
-Firebird::ITransaction* TFbConnection::StartReadTransaction() {
+Firebird::ITransaction* TFbConnection::ReadTransaction() {
   TFbAttachment& attachment = Attachment();
   try {
-    return WithFbErrors([&] {
-      static const std::vector<unsigned char> tpb = BuildTpb(true, 0);
-      TFbStatus st;
-      return attachment.Api()->startTransaction(st.get(), static_cast<unsigned>(tpb.size()), tpb.data());
-    });
+    return attachment.ReadTransaction();
   } catch (const TFbError& e) {
     NoteFailure(e);
     throw;
-  }
-}
-
-void TFbConnection::EndReadTransaction(Firebird::ITransaction* transaction, bool commit) {
-  try {
-    WithFbErrors([&] {
-      TFbStatus st;
-      if (commit)
-        transaction->commit(st.get());
-      else
-        transaction->rollback(st.get());
-    });
-  } catch (const TFbError& e) {
-    Abandon(transaction);
-    if (attachment_) attachment_->MarkBroken();
-    NoteFailure(e);
-    if (commit) throw;
   }
 }
 

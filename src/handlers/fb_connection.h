@@ -9,9 +9,9 @@
 //
 // Transactions: StartTransaction() begins an explicit read-committed transaction that waits up
 // to LockTimeoutSeconds for a row another transaction holds; every statement of the connection
-// runs in it until Commit() or Rollback(). Outside an explicit transaction each statement runs in
-// its own short read-committed read-only transaction, committed once its rows are fetched, so a
-// statement that changes data fails there with the engine's message.
+// runs in it until Commit() or Rollback(). Outside an explicit transaction statements run in the
+// attachment's read-committed read-only transaction, so each sees the data committed before it
+// started, and a statement that changes data fails there with the engine's message.
 
 #include <firebird/Interface.h>
 
@@ -60,10 +60,9 @@ class TFbConnection {
   TFbAttachment& Attachment();
   // The explicit transaction, or nullptr.
   Firebird::ITransaction* ExplicitTransaction() const { return transaction_; }
-  // Starts a short read-only transaction for one statement outside an explicit transaction.
-  Firebird::ITransaction* StartReadTransaction();
-  // Ends a transaction that StartReadTransaction gave (commit, or roll back after a failure).
-  void EndReadTransaction(Firebird::ITransaction* transaction, bool commit);
+  // The transaction for a statement outside an explicit transaction: the attachment's own
+  // read-only one (see TFbAttachment::ReadTransaction).
+  Firebird::ITransaction* ReadTransaction();
   // Called with every engine failure met on this connection: a fatal one drops the attachment
   // (and empties the pool) so the next statement attaches afresh.
   void NoteFailure(const TFbError& error);

@@ -98,7 +98,7 @@ void TFbQuery::Run(TFbRunMode mode) {
   TFbAttachment& attachment = connection_.Attachment();
   Firebird::ITransaction* explicitTransaction = connection_.ExplicitTransaction();
   Firebird::ITransaction* transaction =
-      explicitTransaction ? explicitTransaction : connection_.StartReadTransaction();
+      explicitTransaction ? explicitTransaction : connection_.ReadTransaction();
   TFbStatementResult result;
   try {
     result = RunFbStatement(attachment.Api(), transaction, scan_, params_, mode);
@@ -114,14 +114,9 @@ void TFbQuery::Run(TFbRunMode mode) {
         column.Def.Size = found->second.Precision;
     }
   } catch (const TFbError& e) {
-    if (!explicitTransaction) connection_.EndReadTransaction(transaction, false);
     connection_.NoteFailure(e);
     throw;
-  } catch (...) {
-    if (!explicitTransaction) connection_.EndReadTransaction(transaction, false);
-    throw;
   }
-  if (!explicitTransaction) connection_.EndReadTransaction(transaction, true);
 
   rowsAffected_ = result.RowsAffected;
   if (mode == TFbRunMode::Execute) return;

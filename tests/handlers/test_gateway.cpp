@@ -375,6 +375,36 @@ TEST_F(GatewayTest, ReadsSeeCommittedWorkOfOtherConnectionsOnly) {
   EXPECT_EQ(ScalarInt("select count(*) from T16_TURMAS"), 1);
 }
 
+TEST_F(GatewayTest, TransactionsHaveTheirIsolationAndAccessMode) {
+  struct Mode {
+    int64_t readOnly, isolation, lockTimeout;
+  };
+  auto current = [&] {
+    TFbQuery q(*connection_);
+    q.SQL.Add("Select mon$read_only, mon$isolation_mode, mon$lock_timeout From mon$transactions ");
+    q.SQL.Add("Where mon$transaction_id = current_transaction");
+    q.Open();
+    return Mode{q.AsLargeInt(size_t{0}), q.AsLargeInt(size_t{1}), q.AsLargeInt(size_t{2})};
+  };
+  // Outside explicit transactions: read committed (record versions, mode 2), read-only, no wait.
+  const Mode read = current();
+  EXPECT_EQ(read.readOnly, 1);
+  EXPECT_EQ(read.isolation, 2);
+  EXPECT_EQ(read.lockTimeout, 0);
+  // Every such read of the attachment shares that one transaction.
+  const int64_t readTransaction = ScalarInt("select current_transaction from rdb$database");
+  EXPECT_EQ(ScalarInt("select current_transaction from rdb$database"), readTransaction);
+  // Explicit: read committed, read-write, waiting up to the lock timeout.
+  connection_->LockTimeoutSeconds = 7;
+  connection_->StartTransaction();
+  const Mode write = current();
+  EXPECT_EQ(write.readOnly, 0);
+  EXPECT_EQ(write.isolation, 2);
+  EXPECT_EQ(write.lockTimeout, 7);
+  EXPECT_NE(ScalarInt("select current_transaction from rdb$database"), readTransaction);
+  connection_->Rollback();
+}
+
 TEST_F(GatewayTest, EngineMessagePassesThrough) {
   query_->SQL.Add("Select * From NAO_EXISTE");
   try {
