@@ -1,6 +1,8 @@
 // The listener over loopback HTTP: authentication, routing by name, the reply envelope and
 // headers, and every row of the failure table.
 
+#include <unistd.h>
+
 #include <thread>
 
 #include "rest/errors.h"
@@ -307,6 +309,44 @@ TEST_F(ListenerTest, ConcurrentRequestsEachGetTheirOwnModuleAndParameters) {
   EXPECT_EQ(Counters().created - created, kThreads * kEach);
   pooler.SetActive(false);
   EXPECT_EQ(Counters().created, Counters().destroyed);
+}
+
+TEST_F(ListenerTest, Utf8EncodingChangesTheLabelsAndTheBodyText) {
+  TRESTServicePooler other;
+  other.SetServerMethodClass(TServerMethodClass::Of<TestModule>());
+  other.Encoding = TEncodeSelect::esUtf8;
+  StartOther(other);
+  const auto send = [&](const std::string& method, const std::string& target, const std::string& headers,
+                        const std::string& body) {
+    return Exchange(other.BoundPort(),
+                    BuildRequest(method, target, BasicAuthLine("Tivel", "Tivel1968") + headers, body));
+  };
+  const RawReply reply = send("GET", "/Consulta?Flag=120", "", "");
+  EXPECT_EQ(reply.Header("Content-Type"), "application/json; charset=utf-8");
+  EXPECT_EQ(reply.Header("Content-Encoding"), "utf-8");
+  // The raw body is read as UTF-8 instead of the single-byte code page.
+  const RawReply raw = send("POST", "/Grava?dwReadBodyRaw=1&dwNameParamBody=Tabela",
+                            "Content-Type: text/plain\r\n", "Jos\xC3\xA9");
+  EXPECT_EQ(raw.body, Envelope(OutText("RESPOSTA", "Tabela=Jos\xC3\xA9")));
+}
+
+TEST_F(ListenerTest, EngineLimitsAreTakenFromTheListener) {
+  TRESTServicePooler other;
+  other.SetServerMethodClass(TServerMethodClass::Of<TestModule>());
+  other.MaxBodySize = 100;
+  other.RequestTimeout = 200;
+  StartOther(other);
+  const RawReply big =
+      Exchange(other.BoundPort(),
+               BuildRequest("POST", "/Grava", BasicAuthLine("Tivel", "Tivel1968"), std::string(101, 'x')));
+  EXPECT_EQ(big.status, 413);
+  const int fd = ConnectTo(other.BoundPort());
+  ASSERT_GE(fd, 0);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_TRUE(ReadUntilClosed(fd, std::chrono::seconds(10)).empty());
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5))
+      << "closed after the read time-out";
+  ::close(fd);
 }
 
 // A module whose welcome hook admits only the welcome message "entrar".
