@@ -7,6 +7,8 @@
 
 #include "fb_test_support.h"
 #include "handlers/fb_type_map.h"
+#include "rest/dataset_json.h"
+#include "rest/mem_table.h"
 
 namespace livrexa::test {
 namespace {
@@ -160,6 +162,39 @@ TEST_F(GatewayTypesTest, SchemaKeysAreFlaggedAndExpressionsAreNot) {
   EXPECT_FALSE(query_->FieldDef(2).Primary);
   EXPECT_EQ(query_->FieldDef(3).DataType, TFieldType::ftFloat);  // Cast(... as Float)
   EXPECT_EQ(query_->FieldDef(4).DataType, TFieldType::ftLargeint);
+}
+
+TEST_F(GatewayTypesTest, OpenCommandSerializesAsDatasetTextDirectly) {
+  ExecCommitted(*connection_, "insert into T05_AUTOR1 (T05_Autor, T05_Desativado) values ('José', false)");
+  ExecCommitted(*connection_, "insert into T13_EMPRE2 (T13_Multa) values (2.5)");
+  query_->SQL.Add("Select T05_NumAutor, T05_Autor, T05_Desativado, T13_Multa From T05_AUTOR1, T13_EMPRE2");
+  query_->Open();
+  const std::string text = WriteDatasetText(*query_);
+  for (
+      const char* column :
+      {R"({"Field":"T05_NUMAUTOR", "Type":"ftInteger", "Primary":"S", "Required":"S", "Size":0, "Precision":0, )"
+       R"("ReadOnly":"N", "Autogeneration":"S"})",
+       R"({"Field":"T05_AUTOR", "Type":"ftString", "Primary":"N", "Required":"N", "Size":150, "Precision":0, )"
+       R"("ReadOnly":"N", "Autogeneration":"N"})",
+       R"({"Field":"T05_DESATIVADO", "Type":"ftBoolean", "Primary":"N", "Required":"N", "Size":0, )"
+       R"("Precision":0, "ReadOnly":"N", "Autogeneration":"N"})",
+       R"({"Field":"T13_MULTA", "Type":"ftFloat", "Primary":"N", "Required":"N", "Size":15, "Precision":0, )"
+       R"("ReadOnly":"N", "Autogeneration":"N"})"})
+    EXPECT_NE(text.find(column), std::string::npos) << column << "\n" << text;
+  EXPECT_NE(text.find(R"({"lines":[{"line0":[1, "Sm9zw6k=", false, "2D5"]}]})"), std::string::npos) << text;
+
+  // And the text builds an in-memory table with the same fields and values.
+  TFDMemTable table;
+  ReadDatasetText(
+      R"({"ObjectType":"toDataset", "Direction":"odINOUT", "Encoded":"true", "ValueType":"ovDataSet", )"
+      R"("temp":[)" +
+          text + "]}",
+      table);
+  ASSERT_FALSE(table.Eof());
+  EXPECT_EQ(table.AsInteger("T05_NUMAUTOR"), 1);
+  EXPECT_EQ(table.AsString("T05_AUTOR"), "José");
+  EXPECT_EQ(table.AsFloat("T13_MULTA"), 2.5);
+  EXPECT_TRUE(table.FieldDef(0).Primary);
 }
 
 TEST(FbTypeMapTable, MapsEngineTypesByScaleCharacterSetAndSubType) {
