@@ -246,9 +246,9 @@ void TRESTServicePooler::ProcessRequest(const HttpRequest& request, HttpReply& r
       // 14. Reply preparation; the asynchronous reply; the cipher of the parameters.
       s.content_type = "application/json";
       s.content_encoding = charset;
+      // Read as the parameter's boolean ("true" in any case, or "1").
       const auto read_switch = [&](std::string_view name, bool& target) {
-        if (const TJSONParam* p = s.params ? s.params->GetRecName(name) : nullptr)
-          target = ReadSwitch(p->AsString());
+        if (const TJSONParam* p = s.params ? s.params->GetRecName(name) : nullptr) target = p->AsBoolean();
       };
       read_switch("dwassyncexec", s.controls.AssyncExec);
       read_switch("dwusecript", s.controls.UseCript);

@@ -5,6 +5,7 @@
 
 #include <thread>
 
+#include "rest/dw_params.h"
 #include "rest/errors.h"
 #include "test_listener_fixture.h"
 
@@ -201,6 +202,11 @@ TEST_F(ListenerTest, AsynchronousRequestIsAnsweredAtOnceAndStillRuns) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   EXPECT_EQ(Counters().slow_events_done, done + 1);
 
+  EXPECT_EQ(Get("/Consulta?Flag=120&dwassyncexec=1").body,
+            R"({"status":"OK", "assyncmsg":"AssyncCommand Executed"})")
+      << "read as the parameter's boolean";
+  EXPECT_EQ(Get("/Consulta?Flag=120&dwassyncexec=no").body, ConsultaReply("flag=120;filtro=;desativados=0"));
+
   const RawReply zipped = Get("/Consulta?Flag=120&dwassyncexec=true&datacompression=true");
   EXPECT_EQ(Inflate(zipped.body).substr(4), R"({"status":"OK", "assyncmsg":"AssyncCommand Executed"})");
 }
@@ -347,6 +353,32 @@ TEST_F(ListenerTest, EngineLimitsAreTakenFromTheListener) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5))
       << "closed after the read time-out";
   ::close(fd);
+}
+
+// A module of the other accepted kind, which is told nothing about the client.
+class PlainMethods : public TServerMethods {
+ public:
+  PlainMethods() {
+    TDWEvent& who = AddServerEvents("Grupo").Events.Add("Quem");
+    who.DWParams.Add("Resposta", TObjectDirection::odOUT, TObjectValue::ovString);
+    who.Handlers.OnReplyEvent = [this](TDWParams& p, std::string&) {
+      p.ParamByName("Resposta")
+          .SetAsString(ClientInfo.ip + " " + std::to_string(ClientInfo.port) + " " + ClientInfo.UserAgent +
+                       " " + ClientWelcomeMessage);
+    };
+  }
+  std::string ClassName() const override { return "TPlain"; }
+};
+
+TEST_F(ListenerTest, ServerMethodsModulesGetNoClientDataAndAnEmptyClassIsIgnored) {
+  TRESTServicePooler other;
+  other.SetServerMethodClass(TServerMethodClass::Of<PlainMethods>());
+  other.SetServerMethodClass(TServerMethodClass());  // leaves the previous class
+  StartOther(other);
+  const RawReply reply =
+      Exchange(other.BoundPort(), BuildRequest("GET", "/Quem?dwwelcomemessage=" + EncodeText("oi"),
+                                               BasicAuthLine("Tivel", "Tivel1968") + "User-Agent: x\r\n"));
+  EXPECT_EQ(reply.body, Envelope(OutText("RESPOSTA", "0.0.0.0 0 Undefined oi")));
 }
 
 // A module whose welcome hook admits only the welcome message "entrar".
