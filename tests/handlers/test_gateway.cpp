@@ -420,6 +420,16 @@ TEST_F(GatewayTest, EngineMessagePassesThrough) {
   EXPECT_EQ(ScalarInt("select count(*) from T03_CONFIG"), 1);
 }
 
+TEST_F(GatewayTest, EmptyTextFailsWithTheEnginesMessage) {
+  for (const char* text : {"", "   ", "-- only a comment"}) {
+    query_->SQL.Clear();
+    query_->SQL.Add(text);
+    EXPECT_THROW(query_->Open(), TFbError) << "[" << text << "]";
+    EXPECT_FALSE(query_->Active());
+  }
+  EXPECT_EQ(ScalarInt("select count(*) from T03_CONFIG"), 1);  // the connection is still usable
+}
+
 TEST_F(GatewayTest, ConstraintViolationInATransactionFailsAtTheStatement) {
   connection_->StartTransaction();
   query_->SQL.Add("Insert into T20_FOTOS1 (T20_NumAcervo) Values (1)");
