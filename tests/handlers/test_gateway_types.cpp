@@ -219,7 +219,9 @@ TEST(FbTypeMapTable, MapsEngineTypesByScaleCharacterSetAndSubType) {
   for (const Case& c : cases) {
     const auto mapped = FieldTypeOf(c.column);
     ASSERT_EQ(mapped.has_value(), c.expected.has_value()) << c.column.SqlType;
-    if (mapped) EXPECT_EQ(FieldTypeName(*mapped), FieldTypeName(*c.expected)) << c.column.SqlType;
+    if (mapped) {
+      EXPECT_EQ(FieldTypeName(*mapped), FieldTypeName(*c.expected)) << c.column.SqlType;
+    }
   }
   // Sizes count characters, not bytes, in multi-byte character sets.
   EXPECT_EQ(DescribeFbColumn("N", {448, 0, 0, 40, 4}).Size, 10);
