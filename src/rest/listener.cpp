@@ -40,10 +40,9 @@ Reserved ReservedName(const std::string& event_name) {
   return Reserved::kNone;
 }
 
-std::string RemoveAll(std::string text, std::string_view part) {
+void RemoveAll(std::string& text, std::string_view part) {
   size_t pos;
   while ((pos = text.find(part)) != std::string::npos) text.erase(pos, part.size());
-  return text;
 }
 
 bool StartsWith(std::string_view text, std::string_view start) {
@@ -166,7 +165,7 @@ void TRESTServicePooler::ProcessRequest(const HttpRequest& request, HttpReply& r
 
   // 4-5. Protocol words removed; Basic credentials for every method.
   for (const char* version : {" HTTP/1.0", " HTTP/1.1", " HTTP/2.0", " HTTP/2.1"})
-    s.command = RemoveAll(s.command, version);
+    RemoveAll(s.command, version);
   if (ServerParams.HasAuthentication &&
       (request.auth_user != ServerParams.UserName || request.auth_password != ServerParams.Password)) {
     reply.status = 401;
@@ -307,9 +306,10 @@ void TRESTServicePooler::ProcessRequest(const HttpRequest& request, HttpReply& r
             // This server's modules hold no database-pooler component to run them on.
             throw LivrexaError("Invalid DWParam");
           case Reserved::kNone:
-            found = RunServerEvent(module, s.request_type, s.group_name, s.event_name, s.params,
-                                   s.controls.AccessTag, HeaderLines(request), s.status_code, s.content_type,
-                                   s.json_mode, s.result_text);
+            found = RunServerEvent(
+                module, s.request_type, s.group_name, s.event_name, s.params, s.controls.AccessTag,
+                std::function<TRequestHeader()>([&request] { return HeaderLines(request); }), s.status_code,
+                s.content_type, s.json_mode, s.result_text);
             if (!found) {
               s.status_code = 404;
               s.json_mode = TJsonMode::jmPureJSON;

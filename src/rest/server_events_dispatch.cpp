@@ -57,6 +57,16 @@ bool RunServerEvent(TServerMethodDataModule& module, TRequestType request_type, 
                     const std::string& event_name, std::unique_ptr<TDWParams>& list,
                     const std::string& access_tag, const TRequestHeader& request_header, int& status_code,
                     std::string& content_type, TJsonMode& json_mode, std::string& result_text) {
+  const std::function<TRequestHeader()> lines = [&] { return request_header; };
+  return RunServerEvent(module, request_type, group_name, event_name, list, access_tag, lines, status_code,
+                        content_type, json_mode, result_text);
+}
+
+bool RunServerEvent(TServerMethodDataModule& module, TRequestType request_type, const std::string& group_name,
+                    const std::string& event_name, std::unique_ptr<TDWParams>& list,
+                    const std::string& access_tag, const std::function<TRequestHeader()>& request_header,
+                    int& status_code, std::string& content_type, TJsonMode& json_mode,
+                    std::string& result_text) {
   const auto& groups = module.ServerEventsGroups();
   for (const auto& group : groups) {
     TDWEvent* event =
@@ -92,7 +102,7 @@ bool RunServerEvent(TServerMethodDataModule& module, TRequestType request_type, 
     if (event->Handlers.OnAuthRequest) {
       bool rejected = false;
       std::string error;
-      event->Handlers.OnAuthRequest(*list, rejected, error, status_code, request_header);
+      event->Handlers.OnAuthRequest(*list, rejected, error, status_code, request_header());
       if (rejected) {
         if (error.empty()) {
           result_text = "The Requested URL was Rejected";
@@ -108,7 +118,7 @@ bool RunServerEvent(TServerMethodDataModule& module, TRequestType request_type, 
     try {
       if (event->Handlers.OnBeforeExecute) event->Handlers.OnBeforeExecute(*event);
       if (event->Handlers.OnReplyEventByType) {
-        event->Handlers.OnReplyEventByType(*list, result_text, request_type, status_code, request_header);
+        event->Handlers.OnReplyEventByType(*list, result_text, request_type, status_code, request_header());
       } else if (event->Handlers.OnReplyEvent) {
         event->Handlers.OnReplyEvent(*list, result_text);
       }

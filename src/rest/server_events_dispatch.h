@@ -2,6 +2,7 @@
 // Running a request's event on a handler module, and the listings of groups and events that
 // the reserved names "GetServerEventsList" and "GETEVENTS" answer.
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -18,6 +19,12 @@ bool RunServerEvent(TServerMethodDataModule& module, TRequestType request_type, 
                     const std::string& event_name, std::unique_ptr<TDWParams>& list,
                     const std::string& access_tag, const TRequestHeader& request_header, int& status_code,
                     std::string& content_type, TJsonMode& json_mode, std::string& result_text);
+// The same, with the request-header lines made only when a hook of the event asks for them.
+bool RunServerEvent(TServerMethodDataModule& module, TRequestType request_type, const std::string& group_name,
+                    const std::string& event_name, std::unique_ptr<TDWParams>& list,
+                    const std::string& access_tag, const std::function<TRequestHeader()>& request_header,
+                    int& status_code, std::string& content_type, TJsonMode& json_mode,
+                    std::string& result_text);
 
 // Whether a group answers to a request's group name: its context name, its component name or
 // "<module class>.<component name>", all compared in lower case.
