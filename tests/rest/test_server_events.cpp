@@ -268,8 +268,8 @@ TEST(RunServerEvent, NoGroupsAtAll) {
   int status = 200;
   std::string content_type, result = "x";
   TJsonMode mode = TJsonMode::jmDataware;
-  EXPECT_FALSE(RunServerEvent(module, TRequestType::rtGet, "", "Eco", list, "", {}, status, content_type,
-                              mode, result));
+  EXPECT_FALSE(RunServerEvent(module, TRequestType::rtGet, "", "Eco", list, "", TRequestHeader{}, status,
+                              content_type, mode, result));
   EXPECT_EQ(status, 404);
   EXPECT_EQ(result, "");
 }
