@@ -1,12 +1,13 @@
 /*
   Demo data for a new Livrexa database (run after db/schema.sql, in an empty database).
 
-  The administrator is user number 1, login "admin", password "admin", stored scrambled the way
-  the server and the clients scramble passwords ("5AEA18D715B6": start value 5A, then one pair per
-  character). Change the password at the first login.
+  The administrator is user number 1, login "ADMIN", password "ADMIN", stored scrambled the way
+  the server and the clients scramble passwords ("5ACA58F71556": start value 5A, then one pair per
+  character). Both are in capitals because the server window's login boxes turn every typed letter
+  into upper case. Change the password at the first login.
 */
 
-INSERT INTO T01_USUARI (T01_Usuario, T01_Senha, T01_Desativado) VALUES ('admin', '5AEA18D715B6', FALSE);
+INSERT INTO T01_USUARI (T01_Usuario, T01_Senha, T01_Desativado) VALUES ('ADMIN', '5ACA58F71556', FALSE);
 
 INSERT INTO T16_TURMAS (T16_Turma, T16_Desativado) VALUES ('1º Ano A - Manhã', FALSE);
 INSERT INTO T16_TURMAS (T16_Turma, T16_Desativado) VALUES ('2º Ano B - Tarde', FALSE);

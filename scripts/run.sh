@@ -53,7 +53,7 @@ configured_port="$(sed -n 's/^[Pp][Oo][Rr][Tt][Aa]=//p' "$config" | tr -d '\r' |
 cat <<INFO
 Livrexa: servidor em http://localhost:${configured_port}/  (home: $home)
   credenciais HTTP (Basic) dos clientes: Tivel / Tivel1968
-  administrador de demonstração (usuário 1): admin / admin
+  administrador de demonstração (usuário 1): ADMIN / ADMIN
 INFO
 
 args=(--home "$home")

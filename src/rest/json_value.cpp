@@ -1,5 +1,7 @@
 #include "rest/json_value.h"
 
+#include <string.h>
+
 #include "rest/param_text_reader.h"
 #include "rest/text_codec.h"
 #include "rest/wire_numbers.h"
@@ -68,14 +70,21 @@ void TJSONValue::WriteValue(const std::string& text) {
     return;
   }
   vNullValue = false;
-  if (StoredQuoted(vObjectValue) || (vObjectValue == ovObject && vEncoded) ||
-      IsDateKindExtended(vObjectValue)) {
-    aValue = TextToBytes(Quoted(text));
-  } else if (IsFloatKind(vObjectValue)) {
+  if (IsFloatKind(vObjectValue)) {
     aValue = TextToBytes(WireToFloatText(Quoted(text)));
-  } else {
-    aValue = TextToBytes(text);
+    return;
   }
+  const bool quoted = StoredQuoted(vObjectValue) || (vObjectValue == ovObject && vEncoded) ||
+                      IsDateKindExtended(vObjectValue);
+  if (vEncoding != TEncodeSelect::esUtf8 && !IsAscii(text)) {
+    aValue = TextToBytes(quoted ? Quoted(text) : text);
+    return;
+  }
+  // Texts already in their byte form (every base64 text is) are stored with one copy.
+  aValue.reserve(text.size() + 2);
+  if (quoted) aValue.push_back('"');
+  aValue.append(text);
+  if (quoted) aValue.push_back('"');
 }
 
 void TJSONValue::SetValue(const std::string& Value, bool Encode) {
@@ -117,13 +126,17 @@ void TJSONValue::Clear() {
   aValue.clear();
 }
 
-std::string TJSONValue::ValueText(const std::string& s) const {
-  std::string t = s;
-  if (!Trim(t).empty() && IsQuoted(t)) t = t.size() >= 2 ? t.substr(1, t.size() - 2) : std::string();
+std::string TJSONValue::ValueText(std::string_view s) const {
+  // t is a view of s, or of one of the texts below when a rule replaces it; dataset texts of
+  // megabytes pass through here, so nothing is copied until the result is written.
+  std::string_view t = s;
+  std::string escaped, wire, quoted;
+  if (!Trim(t).empty() && IsQuoted(t)) t = t.size() >= 2 ? t.substr(1, t.size() - 2) : std::string_view();
 
   if (!vEncoded && !Trim(t).empty() && !(Contains(t, '{') && Contains(t, '}')) &&
       !(Contains(t, '[') && Contains(t, ']')) && !IsBinaryKind(vObjectValue)) {
-    t = EscapeJSONText(t);
+    escaped = EscapeJSONText(t);
+    t = escaped;
   }
 
   const bool sIsQuotedNull = Trim(s) == "\"null\"";
@@ -133,34 +146,37 @@ std::string TJSONValue::ValueText(const std::string& s) const {
     t = "\"\"";
   }
 
-  if (vJsonMode == TJsonMode::jmPureJSON || vJsonMode == TJsonMode::jmUndefined) return t;
+  if (vJsonMode == TJsonMode::jmPureJSON || vJsonMode == TJsonMode::jmUndefined) return std::string(t);
 
-  const auto v = [this](const std::string& x) -> std::string {
-    return ((x.empty() || x == "\"\"") && vNullValue) ? std::string("null") : x;
+  const auto v = [this](std::string_view x) -> std::string_view {
+    return ((x.empty() || x == "\"\"") && vNullValue) ? std::string_view("null") : x;
   };
-  std::string member;
+  std::string_view open, member, close;
   if (vTypeObject == TTypeObject::toDataset) {
-    member = "[" + v(t) + "]";
+    open = "[", member = v(t), close = "]";
   } else if (vObjectValue == ovObject && vEncoded) {
-    member = Quoted(v(t));
+    open = "\"", member = v(t), close = "\"";
   } else if (vObjectValue == ovObject || vNullValue) {
     member = v(t);
   } else if (WrittenQuoted(vObjectValue)) {
-    member = Quoted(v(t));
+    open = "\"", member = v(t), close = "\"";
   } else if (IsFloatKind(vObjectValue)) {
-    member = Quoted(v(FloatToWire(t, vJsonMode, vFloatDecimalFormat)));
+    wire = FloatToWire(t, vJsonMode, vFloatDecimalFormat);
+    open = "\"", member = v(wire), close = "\"";
   } else {
     if (IsBinaryKind(vObjectValue)) {
-      if (t.empty())
+      if (t.empty()) {
         t = "\"\"";
-      else if ((!IsQuoted(t) && vEncoded) || !Contains(t, '"'))
-        t = Quoted(t);
+      } else if ((!IsQuoted(t) && vEncoded) || !Contains(t, '"')) {
+        quoted = Quoted(t);
+        t = quoted;
+      }
     }
-    member = sIsQuotedNull ? std::string(Trim(s)) : v(t);
+    member = sIsQuotedNull ? Trim(s) : v(t);
   }
 
   std::string out;
-  out.reserve(member.size() + vtagName.size() + 96);
+  out.reserve(member.size() + vtagName.size() + 100);
   out += "{\"ObjectType\":\"";
   out += TypeObjectName(vTypeObject);
   out += "\", \"Direction\":\"";
@@ -172,13 +188,21 @@ std::string TJSONValue::ValueText(const std::string& s) const {
   out += "\", \"";
   out += vtagName;
   out += "\":";
+  out += open;
   out += member;
+  out += close;
   out += "}";
   return out;
 }
 
 std::string TJSONValue::ToJSON() const {
-  const std::string s = BytesToText(aValue);
+  // Under the 7-bit and code-page encodings an all-ASCII value reads back as itself.
+  std::string converted;
+  std::string_view s = aValue;
+  if (vEncoding == TEncodeSelect::esUtf8 || !IsAscii(aValue)) {
+    converted = BytesToText(aValue);
+    s = converted;
+  }
   std::string result;
   if (!s.empty())
     result = ValueText(s);
@@ -186,7 +210,10 @@ std::string TJSONValue::ToJSON() const {
     result = ValueText("null");
   else
     result = ValueText("");
-  if (result.find("\"TAGJSON\":}") != std::string::npos) return {};
+  // memmem: the quote that begins the pattern is so common in dataset texts that a search
+  // driven by its first character crawls through megabyte texts.
+  static constexpr std::string_view kEmptyTag = "\"TAGJSON\":}";
+  if (::memmem(result.data(), result.size(), kEmptyTag.data(), kEmptyTag.size()) != nullptr) return {};
   return result;
 }
 

@@ -59,7 +59,7 @@ class TJSONValue {
   void Clear();
 
   // The JSON text of this value object for the stored text s (or a replacement such as "null").
-  std::string ValueText(const std::string& s) const;
+  std::string ValueText(std::string_view s) const;
 
   // Writes a text into the stored bytes: "" and "null" store nothing (and make the value null
   // unless it is one of the memo/string kinds); texts, dates, datasets and floats are kept in

@@ -3,6 +3,8 @@
 #include <openssl/evp.h>
 
 #include <array>
+#include <cstdint>
+#include <cstring>
 #include <limits>
 
 #include "rest/errors.h"
@@ -29,6 +31,20 @@ int Base64Value(unsigned char c) {
 }
 
 }  // namespace
+
+// Eight bytes are tested at a time.
+bool IsAscii(std::string_view s) {
+  const char* p = s.data();
+  size_t n = s.size();
+  uint64_t acc = 0;
+  for (; n >= 8; p += 8, n -= 8) {
+    uint64_t w;
+    std::memcpy(&w, p, 8);
+    acc |= w;
+  }
+  for (; n > 0; ++p, --n) acc |= static_cast<unsigned char>(*p);
+  return (acc & 0x8080808080808080ull) == 0;
+}
 
 char32_t NextCodePoint(std::string_view s, size_t& pos) {
   const auto b0 = static_cast<unsigned char>(s[pos]);
@@ -88,6 +104,7 @@ void AppendUtf8(std::string& out, char32_t cp) {
 }
 
 std::string SanitizeUtf8(std::string_view bytes) {
+  if (IsAscii(bytes)) return std::string(bytes);
   size_t i = 0;
   while (i < bytes.size() && static_cast<unsigned char>(bytes[i]) < 0x80) ++i;
   if (i == bytes.size()) return std::string(bytes);
@@ -109,7 +126,29 @@ std::string EncodeBinary(std::string_view bytes) {
   return out;
 }
 
+// A text of whole, correctly padded base64 groups (what the clients and this server write).
+static bool IsCleanBase64(std::string_view s) {
+  if (s.empty() || s.size() % 4 != 0) return false;
+  size_t body = s.size();
+  if (s[body - 1] == '=') --body;
+  if (s[body - 1] == '=') --body;
+  for (size_t i = 0; i < body; ++i)
+    if (Base64Value(static_cast<unsigned char>(s[i])) < 0) return false;
+  return true;
+}
+
 std::string DecodeBinary(std::string_view base64) {
+  if (IsCleanBase64(base64) && base64.size() <= static_cast<size_t>(std::numeric_limits<int>::max())) {
+    const size_t pad = base64.size() - base64.find_last_not_of('=') - 1;
+    std::string out(base64.size() / 4 * 3, '\0');
+    const int n = EVP_DecodeBlock(reinterpret_cast<unsigned char*>(out.data()),
+                                  reinterpret_cast<const unsigned char*>(base64.data()),
+                                  static_cast<int>(base64.size()));
+    if (n >= 0) {
+      out.resize(static_cast<size_t>(n) - pad);
+      return out;
+    }
+  }
   // Keep only alphabet characters (line breaks, blanks and stray bytes are skipped, padding
   // is recomputed), so any input decodes without failing and without reading out of bounds.
   std::string clean;
@@ -155,6 +194,7 @@ std::string EscapeJSONText(std::string_view text) {
 }
 
 std::string Utf8ToAscii7(std::string_view utf8) {
+  if (IsAscii(utf8)) return std::string(utf8);
   std::string out;
   out.reserve(utf8.size());
   size_t i = 0;
@@ -166,6 +206,7 @@ std::string Utf8ToAscii7(std::string_view utf8) {
 }
 
 std::string Ascii7ToUtf8(std::string_view bytes) {
+  if (IsAscii(bytes)) return std::string(bytes);
   std::string out;
   out.reserve(bytes.size());
   for (unsigned char c : bytes) {
@@ -178,6 +219,7 @@ std::string Ascii7ToUtf8(std::string_view bytes) {
 }
 
 std::string Utf8ToCp1252(std::string_view utf8) {
+  if (IsAscii(utf8)) return std::string(utf8);
   std::string out;
   out.reserve(utf8.size());
   size_t i = 0;
@@ -200,6 +242,7 @@ std::string Utf8ToCp1252(std::string_view utf8) {
 }
 
 std::string Cp1252ToUtf8(std::string_view bytes) {
+  if (IsAscii(bytes)) return std::string(bytes);
   std::string out;
   out.reserve(bytes.size() + bytes.size() / 4);
   for (unsigned char c : bytes) {

@@ -59,11 +59,12 @@ TEST(CriptoSenha, WorkedExamples) {
   };
   // "A" from start 0: (65 + 0) mod 255 = 65, XOR 'Q' (81) = 16 -> "0010".
   // "AA" from start 0: then (65 + 16) mod 255 = 81, XOR 'W' (87) = 6 -> "001006".
-  // "admin" from start 0x5A is the demo administrator's stored password.
+  // "ADMIN" from start 0x5A is the demo administrator's stored password.
   const Case cases[] = {
       {"A", 0, "0010"},
       {"AA", 0, "001006"},
       {"admin", 0x5A, "5AEA18D715B6"},
+      {"ADMIN", 0x5A, "5ACA58F71556"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(ScrambleSenha(c.password, c.start), c.scrambled) << c.password;

@@ -553,12 +553,12 @@ TEST(GatewayDemoData, AdministratorIsUserOneWithTheScrambledPasswordAdmin) {
   query.Open();
   ASSERT_FALSE(query.Eof());
   EXPECT_EQ(query.AsInteger("T01_NumUsuario"), 1);
-  EXPECT_EQ(query.AsString("T01_Usuario"), "admin");
+  EXPECT_EQ(query.AsString("T01_Usuario"), "ADMIN");
   EXPECT_FALSE(query.AsBoolean("T01_Desativado"));
   const std::string stored = query.AsString("T01_Senha");
-  EXPECT_NE(stored, "admin");
+  EXPECT_NE(stored, "ADMIN");
   EXPECT_EQ(stored.size(), 2u + 2u * 5u);
-  EXPECT_EQ(CriptoSenha("D", stored), "admin");
+  EXPECT_EQ(CriptoSenha("D", stored), "ADMIN");
   for (const char* table : {"T04_LEITOR", "T05_AUTOR1", "T09_ACERVO", "T16_TURMAS"}) {
     query.SQL.Clear();
     query.SQL.Add(std::string("Select count(*) From ") + table);

@@ -44,8 +44,8 @@ TEST_F(TdmUsers, LoginChecksNameAndExactPassword) {
     const char* usuario;
     const char* senha;
     const char* answer;
-  } cases[] = {{"admin", "admin", "1"}, {"admin", "ADMIN", "ERRO"}, {"ninguem", "admin", "ERRO"},
-               {"admin", "", "ERRO"}};
+  } cases[] = {{"ADMIN", "ADMIN", "1"}, {"ADMIN", "admin", "ERRO"}, {"admin", "ADMIN", "ERRO"},
+               {"ninguem", "ADMIN", "ERRO"}, {"ADMIN", "", "ERRO"}};
   for (const auto& c : cases) {
     const auto reply = Call("DWServerEventsT01_USUARI", "ValidaUsuario", {{"Usuario", c.usuario}, {"Senha", c.senha}});
     EXPECT_EQ(reply.status, 200);
@@ -94,10 +94,10 @@ TEST_F(TdmUsers, UsersListFiltersDeletedDeactivatedAndName) {
     const char* filtro;
     const char* desativados;
     std::vector<std::string> names;
-  } cases[] = {{"", "false", {"admin", "joana"}},
-               {"", "true", {"admin", "joana", "joaquim"}},
+  } cases[] = {{"", "false", {"ADMIN", "joana"}},
+               {"", "true", {"ADMIN", "joana", "joaquim"}},
                {"joa", "true", {"joana", "joaquim"}},
-               {"  ", "false", {"admin", "joana"}}};
+               {"  ", "false", {"ADMIN", "joana"}}};
   for (const auto& c : cases) {
     auto table = Rows(Consulta(100, {{"Filtro", c.filtro}, {"Desativados", c.desativados}}).Param("TABELA"));
     ASSERT_EQ(table.FieldCount(), 4u);
@@ -140,14 +140,14 @@ TEST_F(TdmUsers, NewPassword) {
         .Param("RESPOSTA");
   };
   EXPECT_EQ(nova("1", "errada", "x"), "Senha Atual Incorreta.");
-  EXPECT_EQ(nova("77", "admin", "x"), "Senha Atual Incorreta.");
+  EXPECT_EQ(nova("77", "ADMIN", "x"), "Senha Atual Incorreta.");
   EXPECT_EQ(host_.Log(), (std::vector<std::string>{"GravaNovaSenha --> Senha Atual Incorreta.",
                                                    "GravaNovaSenha --> Senha Atual Incorreta."}));
-  EXPECT_EQ(nova("1", "admin", "Ação1"), "OK");
-  EXPECT_EQ(Call("DWServerEventsT01_USUARI", "ValidaUsuario", {{"Usuario", "admin"}, {"Senha", "Ação1"}})
+  EXPECT_EQ(nova("1", "ADMIN", "Ação1"), "OK");
+  EXPECT_EQ(Call("DWServerEventsT01_USUARI", "ValidaUsuario", {{"Usuario", "ADMIN"}, {"Senha", "Ação1"}})
                 .Param("RESPOSTA"),
             "1");
-  EXPECT_EQ(nova("x1", "admin", "y"), "'x1' is not a valid integer value");
+  EXPECT_EQ(nova("x1", "ADMIN", "y"), "'x1' is not a valid integer value");
   EXPECT_TRUE(ErrLogRows().empty());
 }
 

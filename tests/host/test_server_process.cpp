@@ -164,7 +164,7 @@ TEST_F(ServerProcessTest, HeadlessServerServesLogsAndStopsOnSignal) {
   ASSERT_TRUE(
       server.WaitForOutput("Servidor do Banco de Dados do Livrexa 1.1 - Porta " + std::to_string(port)))
       << server.Out() << server.Err();
-  std::string login = HttpGet(port, "/ValidaUsuario?Usuario=admin&Senha=admin");
+  std::string login = HttpGet(port, "/ValidaUsuario?Usuario=ADMIN&Senha=ADMIN");
   EXPECT_NE(login.find("200 OK"), std::string::npos) << login;
   EXPECT_NE(login.find("\"RESPOSTA\":\"MQ==\""), std::string::npos) << "administrator number 1: " << login;
   // An unknown query flag takes the error path, whose entries reach standard output in order.
@@ -196,7 +196,7 @@ TEST_F(ServerProcessTest, SecondInstanceEndsAtOnceAndTheFirstKeepsServing) {
   EXPECT_EQ(second.Err(), "");
   EXPECT_FALSE(fs::exists(otherHome.path() / "Config1.ini")) << "the second instance touches no file";
   EXPECT_EQ(ReadFileBytes(home.path() / "Config1.ini"), configBefore);
-  EXPECT_NE(HttpGet(port, "/ValidaUsuario?Usuario=admin&Senha=admin").find("MQ=="), std::string::npos);
+  EXPECT_NE(HttpGet(port, "/ValidaUsuario?Usuario=ADMIN&Senha=ADMIN").find("MQ=="), std::string::npos);
 }
 
 }  // namespace

@@ -16,7 +16,10 @@ class TPoolerListener : public TListenerControl {
  public:
   explicit TPoolerListener(const std::filesystem::path& home) {
     pooler_.SetServerMethodClass(TServerMethodClass::Of<TDM>());
-    pooler_.ProgramFolder = home;
+    // Files are answered only from the home's "www" folder: the home itself holds Config1.ini,
+    // the database and its backups, which no client may download.
+    pooler_.ProgramFolder = home / "www";
+    pooler_.StaticFolder = home / "www";
   }
   void Deactivate() override { pooler_.SetActive(false); }
   void Activate(int port) override {

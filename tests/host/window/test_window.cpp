@@ -498,7 +498,7 @@ class WindowTest : public QObject {
     QVERIFY(std::filesystem::exists(f.home.path() / "Livrexa.old"));
   }
 
-  // The login through a real handler module on the demo database (administrator "admin").
+  // The login through a real handler module on the demo database (administrator "ADMIN").
   void loginChecksRunOnAHandlerModuleAndCountAsRequests() {
     const char* source = std::getenv("LIVREXA_SOURCE_DIR");
     std::filesystem::path root = source ? source : std::filesystem::path(__FILE__).parent_path() / "../../..";
@@ -523,9 +523,9 @@ class WindowTest : public QObject {
       bool opensSettings;
     };
     const Case cases[] = {
-        {"admin", "admin", "", true},
-        {"ADMIN", "ADMIN", "Essas informações não são as do administrador do sistema.", false},
-        {"admin", "Admin", "Essas informações não são as do administrador do sistema.", false},
+        {"ADMIN", "ADMIN", "", true},
+        {"admin", "admin", "Essas informações não são as do administrador do sistema.", false},
+        {"ADMIN", "Admin", "Essas informações não são as do administrador do sistema.", false},
     };
     int expectedCount = 0;
     for (const Case& c : cases) {
@@ -545,8 +545,8 @@ class WindowTest : public QObject {
     f.settings.Set({f.home.text() + "sem-banco.FDB", "", "", 7022, 12});
     f.messages.clear();
     TFormServer_Login login(f.window);
-    login.frUsuario->setText("admin");
-    login.frSenha->setText("admin");
+    login.frUsuario->setText("ADMIN");
+    login.frSenha->setText("ADMIN");
     login.BotaoOKClick();
     ++expectedCount;
     QTRY_COMPARE(f.window.frQtdAcessos->value(), expectedCount);
