@@ -3,6 +3,8 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+
+#include <fstream>
 #include <netinet/in.h>
 #include <signal.h>
 #include <sys/socket.h>
@@ -178,6 +180,16 @@ TEST_F(ServerProcessTest, HeadlessServerServesLogsAndStopsOnSignal) {
   ASSERT_NE(routine, std::string::npos) << out;
   EXPECT_LT(arrow, routine);
   EXPECT_NE(out.find("Erro do servidor. Nenhuma alternativa no flag de consulta.", arrow), std::string::npos);
+  // The home holds the settings and the database: neither is ever answered as a file, while a
+  // file of the home's www folder is.
+  for (const char* name : {"/Config1.ini", "/Livrexa.FDB", "/www/../Config1.ini"}) {
+    std::string file = HttpGet(port, name);
+    EXPECT_NE(file.find("404"), std::string::npos) << name << ": " << file;
+    EXPECT_EQ(file.find("[INDICE]"), std::string::npos) << name;
+  }
+  fs::create_directories(home.path() / "www");
+  std::ofstream(home.path() / "www" / "leia.txt") << "livrexa";
+  EXPECT_NE(HttpGet(port, "/leia.txt").find("livrexa"), std::string::npos);
   server.Signal(SIGTERM);
   EXPECT_EQ(server.Wait(std::chrono::seconds(10)), 0);
   EXPECT_EQ(HttpGet(port, "/"), "") << "the port is closed";
