@@ -1,6 +1,7 @@
 #include "handlers/tdm.h"
 
 #include <exception>
+#include <vector>
 
 #include "handlers/host_services.h"
 #include "handlers/local_clock.h"
@@ -38,62 +39,80 @@ TDM::~TDM() {
   }
 }
 
-void TDM::DeclareEvents() {
+namespace {
+
+struct TParamDeclaration {
+  const char* name;
+  TObjectDirection direction;
+  TObjectValue kind;
+  const char* defaultValue = "";
+};
+
+struct TEventDeclaration {
+  int group;  // position of the group in the module: T01_USUARI, Ferramentas, TAB_GERAL
+  const char* name;
+  void (TDM::*handler)(TDWParams&, std::string&);
+  std::vector<TParamDeclaration> params;
+};
+
+// The module's events with their parameters, in declaration order. Every parameter travels
+// encoded; "Flag" falls back to 5 when a request leaves it out.
+const std::vector<TEventDeclaration>& EventDeclarations() {
   using enum TObjectDirection;
   using enum TObjectValue;
-
-  TDWEvent& valida = DWServerEventsT01_USUARI.Events.Add("ValidaUsuario");
-  valida.DWParams.Add("Usuario", odIN, ovString);
-  valida.DWParams.Add("Senha", odIN, ovString);
-  valida.DWParams.Add("Resposta", odOUT, ovString);
-  valida.Handlers.OnReplyEvent = [this](TDWParams& p, std::string& r) { DWServerEventsT01_USUARI_ValidaUsuario(p, r); };
-
-  TDWEvent& nova = DWServerEventsT01_USUARI.Events.Add("NovaSenha");
-  nova.DWParams.Add("NumUsuario", odIN, ovString);
-  nova.DWParams.Add("Senha1", odIN, ovString);
-  nova.DWParams.Add("Senha2", odIN, ovString);
-  nova.DWParams.Add("Resposta", odOUT, ovString);
-  nova.Handlers.OnReplyEvent = [this](TDWParams& p, std::string& r) { DWServerEventsT01_USUARI_NovaSenha(p, r); };
-
-  TDWEvent& atualiza = DWServerEventsFerramentas.Events.Add("AtualizaServidor");
-  atualiza.DWParams.Add("Resposta", odOUT, ovString);
-  atualiza.Handlers.OnReplyEvent = [this](TDWParams& p, std::string& r) {
-    DWServerEventsFerramentas_AtualizaServidor(p, r);
+  static const std::vector<TEventDeclaration> declarations = {
+      {0, "ValidaUsuario", &TDM::DWServerEventsT01_USUARI_ValidaUsuario,
+       {{"Usuario", odIN, ovString}, {"Senha", odIN, ovString}, {"Resposta", odOUT, ovString}}},
+      {0, "NovaSenha", &TDM::DWServerEventsT01_USUARI_NovaSenha,
+       {{"NumUsuario", odIN, ovString},
+        {"Senha1", odIN, ovString},
+        {"Senha2", odIN, ovString},
+        {"Resposta", odOUT, ovString}}},
+      {1, "AtualizaServidor", &TDM::DWServerEventsFerramentas_AtualizaServidor, {{"Resposta", odOUT, ovString}}},
+      {2, "Consulta", &TDM::DWServerEvents_Consulta,
+       {{"Flag", odIN, ovInteger, "5"},
+        {"Filtro", odIN, ovString},
+        {"Tabela", odOUT, ovString},
+        {"Desativados", odIN, ovBoolean},
+        {"Data1", odIN, ovString},
+        {"Data2", odIN, ovString},
+        {"Rotina", odIN, ovString},
+        {"Usuario", odIN, ovString},
+        {"Resposta", odOUT, ovString},
+        {"Filtro2", odIN, ovString}}},
+      {2, "Grava", &TDM::DWServerEvents_Grava,
+       {{"Flag", odIN, ovInteger, "5"},
+        {"Tabela", odIN, ovString},
+        {"Resposta", odOUT, ovString},
+        {"Tabela2", odIN, ovString},
+        {"Tabela3", odIN, ovString},
+        {"Tabela4", odIN, ovString},
+        {"Usuario", odIN, ovString},
+        {"Rotina", odIN, ovString}}},
+      {2, "Exclui", &TDM::DWServerEvents_Exclui,
+       {{"Flag", odIN, ovInteger, "5"},
+        {"Numero", odIN, ovInteger},
+        {"NumUsuario", odIN, ovInteger},
+        {"Resposta", odOUT, ovString},
+        {"Usuario", odIN, ovString},
+        {"Rotina", odIN, ovString},
+        {"Numero2", odIN, ovString}}},
   };
+  return declarations;
+}
 
-  TDWEvent& consulta = DWServerEventsTAB_GERAL.Events.Add("Consulta");
-  consulta.DWParams.Add("Flag", odIN, ovInteger, "5");
-  consulta.DWParams.Add("Filtro", odIN, ovString);
-  consulta.DWParams.Add("Tabela", odOUT, ovString);
-  consulta.DWParams.Add("Desativados", odIN, ovBoolean);
-  consulta.DWParams.Add("Data1", odIN, ovString);
-  consulta.DWParams.Add("Data2", odIN, ovString);
-  consulta.DWParams.Add("Rotina", odIN, ovString);
-  consulta.DWParams.Add("Usuario", odIN, ovString);
-  consulta.DWParams.Add("Resposta", odOUT, ovString);
-  consulta.DWParams.Add("Filtro2", odIN, ovString);
-  consulta.Handlers.OnReplyEvent = [this](TDWParams& p, std::string& r) { DWServerEvents_Consulta(p, r); };
+}  // namespace
 
-  TDWEvent& grava = DWServerEventsTAB_GERAL.Events.Add("Grava");
-  grava.DWParams.Add("Flag", odIN, ovInteger, "5");
-  grava.DWParams.Add("Tabela", odIN, ovString);
-  grava.DWParams.Add("Resposta", odOUT, ovString);
-  grava.DWParams.Add("Tabela2", odIN, ovString);
-  grava.DWParams.Add("Tabela3", odIN, ovString);
-  grava.DWParams.Add("Tabela4", odIN, ovString);
-  grava.DWParams.Add("Usuario", odIN, ovString);
-  grava.DWParams.Add("Rotina", odIN, ovString);
-  grava.Handlers.OnReplyEvent = [this](TDWParams& p, std::string& r) { DWServerEvents_Grava(p, r); };
-
-  TDWEvent& exclui = DWServerEventsTAB_GERAL.Events.Add("Exclui");
-  exclui.DWParams.Add("Flag", odIN, ovInteger, "5");
-  exclui.DWParams.Add("Numero", odIN, ovInteger);
-  exclui.DWParams.Add("NumUsuario", odIN, ovInteger);
-  exclui.DWParams.Add("Resposta", odOUT, ovString);
-  exclui.DWParams.Add("Usuario", odIN, ovString);
-  exclui.DWParams.Add("Rotina", odIN, ovString);
-  exclui.DWParams.Add("Numero2", odIN, ovString);
-  exclui.Handlers.OnReplyEvent = [this](TDWParams& p, std::string& r) { DWServerEvents_Exclui(p, r); };
+void TDM::DeclareEvents() {
+  TDWServerEvents* groups[] = {&DWServerEventsT01_USUARI, &DWServerEventsFerramentas, &DWServerEventsTAB_GERAL};
+  for (const TEventDeclaration& declaration : EventDeclarations()) {
+    TDWEvent& event = groups[declaration.group]->Events.Add(declaration.name);
+    for (const TParamDeclaration& param : declaration.params)
+      event.DWParams.Add(param.name, param.direction, param.kind, param.defaultValue);
+    event.Handlers.OnReplyEvent = [this, handler = declaration.handler](TDWParams& p, std::string& r) {
+      (this->*handler)(p, r);
+    };
+  }
 }
 
 void TDM::DWServerEvents_Consulta(TDWParams& Params, std::string&) {

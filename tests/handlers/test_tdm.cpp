@@ -318,6 +318,23 @@ TEST_F(TdmErrors, UpdateCheckAnswersTheStatusAndCountsModules) {
   EXPECT_EQ(host_.requests, before + 1);
 }
 
+TEST_F(TdmErrors, EventListingsShowTheDeclarations) {
+  const auto groups = Call("", "GetServerEventsList", {});
+  EXPECT_EQ(groups.Param("RESULT"),
+            "TDM.DWServerEventsT01_USUARI|TDM.DWServerEventsFerramentas|TDM.DWServerEventsTAB_GERAL");
+  EXPECT_EQ(Call("DWServerEventsFerramentas", "GETEVENTS", {}).Param("RESULT"),
+            R"([{"serverevents":[{"eventname":"AtualizaServidor", "jsonmode":"jmDataware", "params":[{"typeobject":"toParam", "objectdirection":"odOUT", "objectvalue":"ovString", "paramname":"Resposta", "encoded":"true", "default":""}]}]}])");
+  const auto geral = Call("DWServerEventsTAB_GERAL", "GETEVENTS", {}).Param("RESULT");
+  ASSERT_TRUE(geral.has_value());
+  const std::string flag =
+      R"({"typeobject":"toParam", "objectdirection":"odIN", "objectvalue":"ovInteger", "paramname":"Flag", "encoded":"true", "default":"NQ=="})";
+  EXPECT_NE(geral->find(R"({"eventname":"Consulta", "jsonmode":"jmDataware", "params":[)" + flag), std::string::npos);
+  EXPECT_NE(geral->find(R"("paramname":"Numero2", "encoded":"true", "default":""}]})"), std::string::npos);
+  const auto users = Call("DWServerEventsT01_USUARI", "GETEVENTS", {}).Param("RESULT");
+  EXPECT_NE(users->find(R"("eventname":"NovaSenha")"), std::string::npos);
+  EXPECT_EQ(users->find("Consulta"), std::string::npos);
+}
+
 TEST_F(TdmErrors, ConcurrentFailuresKeepTheirOwnLogOrder) {
   auto run = [this](const std::string& rotina) {
     Consulta(999, {{"Filtro", "Select * From X_" + rotina}, {"Rotina", rotina}, {"Usuario", "u"}});
