@@ -6,6 +6,7 @@
 #include <array>
 
 #include "handlers/fb_environment.h"
+#include "handlers/fb_pool.h"
 
 namespace livrexa {
 
@@ -19,6 +20,16 @@ Firebird::IMaster* FbMaster() {
 
 Firebird::IUtil* FbUtil() {
   return FbMaster()->getUtilInterface();
+}
+
+void FbShutdown() {
+  TFbPool::Shared().Clear();
+  TFbStatus status;
+  try {
+    FbMaster()->getDispatcher()->shutdown(status.get(), 0, fb_shutrsn_app_stopped);
+  } catch (const Firebird::FbException&) {
+    // Nothing is left to do at the end of the process when the engine refuses to stop.
+  }
 }
 
 bool TFbError::Has(intptr_t code) const {

@@ -27,6 +27,10 @@ namespace livrexa {
 Firebird::IMaster* FbMaster();
 Firebird::IUtil* FbUtil();
 
+// Detaches every attachment of the shared pool and stops the embedded engine and its threads.
+// For the end of the process; an attachment still in use afterwards fails with the engine's message.
+void FbShutdown();
+
 // A failure reported by the engine. Fatal means the attachment that met it is unusable
 // (connection lost, database shut down, file gone): it must not go back to the pool.
 class TFbError : public LivrexaError {

@@ -25,6 +25,9 @@ class TempRootCleanup : public ::testing::Environment {
  public:
   void TearDown() override {
     std::lock_guard lock(g_mutex);
+    // Stop the engine first: its threads must be gone before the files go, and before the leak
+    // check at exit stops every thread to scan it.
+    if (!g_root.empty()) FbShutdown();
     std::error_code ec;
     if (!g_root.empty()) fs::remove_all(g_root, ec);
   }

@@ -267,7 +267,9 @@ TEST(HttpEngine, ThreadsAreReusedAcrossConnections) {
   HttpServer server(LoopbackOptions(), EchoHandler);
   server.Start();
   for (int i = 0; i < 30; ++i) ASSERT_EQ(Exchange(server.Port(), BuildRequest("GET", "/", "")).status, 200);
-  EXPECT_LE(server.PoolThreads(), 3u);
+  // A worker may still be closing its connection when the next one arrives, so a busy machine
+  // can need a few threads; one per connection would be 30.
+  EXPECT_LE(server.PoolThreads(), 8u);
 }
 
 TEST(HttpEngine, PortInUseRaisesTheSystemMessage) {
