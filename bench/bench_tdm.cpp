@@ -127,8 +127,11 @@ void Fill(const std::string& db) {
 
 int main(int argc, char** argv) {
   int perThread = 400;
-  for (int i = 1; i + 1 < argc; ++i)
+  std::string only;  // "http" or "local": run only that side of the first case (for profiling)
+  for (int i = 1; i + 1 < argc; ++i) {
     if (std::string(argv[i]) == "--requests") perThread = std::atoi(argv[i + 1]);
+    if (std::string(argv[i]) == "--only") only = argv[i + 1];
+  }
 
   char pattern[] = "/tmp/livrexa-bench-XXXXXX";
   if (!::mkdtemp(pattern)) return 1;
@@ -167,6 +170,18 @@ int main(int argc, char** argv) {
       {"Consulta 999 (1,000 rows)", "Flag=999&Filtro=Select%20*%20From%20T99_ErrLog",
        "Select * From T99_ErrLog", 4},
   };
+  if (!only.empty()) {
+    const std::string request = Request(cases[0].query);
+    const double rate = only == "http" ? Rate(1, perThread, [&] { return Exchange(port, request); })
+                                       : Rate(1, perThread, [&] { return InProcess(db.string(), cases[0].sql); });
+    std::printf("%s %s: %.0f req/s\n", cases[0].name, only.c_str(), rate);
+    listener.SetActive(false);
+    SetHost(nullptr);
+    TFbPool::Shared().Clear();
+    std::error_code ec;
+    fs::remove_all(root, ec);
+    return 0;
+  }
   std::printf("%-28s %8s %14s %14s %8s\n", "case", "threads", "HTTP req/s", "in-proc req/s", "ratio");
   for (const auto& c : cases) {
     for (int threads : {1, 8}) {
