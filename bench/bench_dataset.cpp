@@ -11,6 +11,7 @@
 #include "rest/json_value.h"
 #include "rest/mem_table.h"
 #include "rest/text_codec.h"
+#include "rest/allocator_tuning.h"
 
 namespace livrexa {
 namespace {
@@ -172,4 +173,12 @@ BENCHMARK(BM_Photo_EncodeBinaryFloor)->Unit(benchmark::kMillisecond);
 }  // namespace
 }  // namespace livrexa
 
-BENCHMARK_MAIN();
+// The server's own allocator setting, so the figures are those of a serving process.
+int main(int argc, char** argv) {
+  livrexa::TuneAllocatorForLargeTexts();
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

@@ -30,6 +30,7 @@
 #include "handlers/fb_tools.h"
 #include "handlers/host_services.h"
 #include "handlers/tdm.h"
+#include "rest/allocator_tuning.h"
 #include "rest/json_value.h"
 #include "rest/listener.h"
 #include "rest/text_codec.h"
@@ -126,6 +127,7 @@ void Fill(const std::string& db) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  TuneAllocatorForLargeTexts();  // as the server does
   int perThread = 400;
   std::string only;  // "http" or "local": run only that side of the first case (for profiling)
   for (int i = 1; i + 1 < argc; ++i) {

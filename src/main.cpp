@@ -8,6 +8,7 @@
 #include "host/headless_host.h"
 #include "host/host_options.h"
 #include "host/single_instance.h"
+#include "rest/allocator_tuning.h"
 #include "rest/errors.h"
 #ifdef LIVREXA_HOST_GUI
 #include "host/window/window_host.h"
@@ -25,6 +26,7 @@ bool DisplayAvailable() {
 
 int main(int argc, char** argv) {
   using namespace livrexa::host;
+  livrexa::TuneAllocatorForLargeTexts();
   THostOptions options;
   try {
     options = ParseHostOptions(std::vector<std::string>(argv + 1, argv + argc));

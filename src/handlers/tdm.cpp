@@ -130,11 +130,11 @@ void TDM::DWServerEvents_Consulta(TDWParams& Params, std::string&) {
     const std::string message = MessageOf(e);
     const std::string rotina = Params.ParamByName("Rotina").AsString();
     const std::string usuario = Params.ParamByName("Usuario").AsString();
-    const bool rawQuery = Params.ParamByName("Flag").AsInteger() == 999;
-    const std::string filtro = Params.ParamByName("Filtro").AsString();
     THostServices& host = Host();
     host.AppendLog("Consulta -> " + now + " - " + CR + message);
     host.AppendLog("    Rotina: " + rotina + "   Usuario: " + usuario);
+    const bool rawQuery = Params.ParamByName("Flag").AsInteger() == 999;
+    const std::string filtro = rawQuery ? Params.ParamByName("Filtro").AsString() : std::string();
     if (rawQuery) host.AppendLog("       SQL: " + filtro);
     host.AppendLog(kSeparatorLine);
     Params.ParamByName("Resposta")

@@ -19,7 +19,13 @@ struct TTables {
   std::map<int, TExcluiOperation> exclui;
 
   TTables() {
-    consulta[100] = [](TDM& dm, TDWParams& p) { dm.ConsultaUsuarios(Text(p, "Filtro"), Flag(p, "Desativados")); };
+    // Inputs are read into locals, in the order the table names them, so a request with two bad
+    // inputs always reports the same one.
+    consulta[100] = [](TDM& dm, TDWParams& p) {
+      const bool desativados = Flag(p, "Desativados");
+      const std::string filtro = Text(p, "Filtro");
+      dm.ConsultaUsuarios(filtro, desativados);
+    };
     consulta[110] = [](TDM& dm, TDWParams& p) { dm.ConsultaAcessos(Text(p, "Filtro")); };
     consulta[120] = [](TDM& dm, TDWParams&) { dm.ConsultaConfig(); };
     // The error-log query takes its first date from "Filtro", its last from "Data1" and the
@@ -36,7 +42,9 @@ struct TTables {
     grava[120] = [](TDM& dm) { return dm.GravaConfig(dm.FDMemTable1); };
 
     exclui[100] = [](TDM& dm, TDWParams& p) {
-      return dm.ExcluiUsuario(Integer(p, "Numero"), Integer(p, "NumUsuario"));
+      const int numero = Integer(p, "Numero");
+      const int numUsuario = Integer(p, "NumUsuario");
+      return dm.ExcluiUsuario(numero, numUsuario);
     };
   }
 };

@@ -10,9 +10,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool PathExists(const std::string& path) {
+// A file, not a folder of that name.
+bool FileExists(const std::string& path) {
   std::error_code ec;
-  return !path.empty() && fs::exists(path, ec);
+  return !path.empty() && fs::is_regular_file(path, ec);
 }
 
 bool FolderExists(const std::string& path) {
@@ -47,7 +48,7 @@ TServerHost::TStartOutcome TServerHost::FormShow() {
   else
     WriteFirstStartConfig(home_);  // the settings in memory stay empty for this run
 
-  if (PathExists(settings_.LocalDB())) {
+  if (FileExists(settings_.LocalDB())) {
     BotaoOKClick();
     return TStartOutcome::Serving;
   }
@@ -76,7 +77,7 @@ void TServerHost::JvTimer1Timer() {
   std::string file2;
   if (!Trim(values.vPastaBackup2).empty()) file2 = BackupFileName(values.vPastaBackup2, today);
 
-  if (PathExists(file1) || today.hour < values.vHoraBackup) return;
+  if (FileExists(file1) || today.hour < values.vHoraBackup) return;
   if (Trim(values.vPastaBackup1).empty()) {
     Log("A pasta de destino do backup não foi informado na configuração do servidor.");
     return;

@@ -277,6 +277,19 @@ TEST_F(TdmErrors, FlagsWithoutAlternative) {
   EXPECT_EQ(ErrLogRows().size(), 2u);
 }
 
+TEST_F(TdmErrors, UnreadableFlagStillLogsTheFirstEntriesThenFails) {
+  // The handler fails reading the flag, takes its error path, and fails again when the error path
+  // reads the flag once more: the listener answers that with status 500 and the message.
+  const auto bad = Call("DWServerEventsTAB_GERAL", "Consulta", {{"Flag", "abc"}, {"Rotina", "R"}, {"Usuario", "U"}});
+  EXPECT_EQ(bad.status, 500);
+  EXPECT_EQ(bad.body, "'abc' is not a valid integer value");
+  const auto log = host_.Log();
+  ASSERT_EQ(log.size(), 2u);
+  EXPECT_TRUE(StartsWith(log[0], "Consulta -> "));
+  EXPECT_TRUE(log[0].ends_with(CR + "'abc' is not a valid integer value"));
+  EXPECT_EQ(log[1], "    Rotina: R   Usuario: U");
+}
+
 TEST_F(TdmErrors, MalformedSecondTableFailsBeforeTheOperation) {
   const auto reply = Grava(100, {{"Tabela", UserRow(0, "novo", "1", false)},
                                  {"Tabela3", "{\"ObjectType\":[}"},

@@ -71,6 +71,15 @@ TEST_F(ServerHostTest, FirstStartInAnEmptyHomeWritesTheFileAndAsksForTheSettings
   EXPECT_EQ(view.panel2, "Nome desse computador: " + NomeComputador());
 }
 
+TEST_F(ServerHostTest, DatabasePathNamingAFolderIsNotFound) {
+  WriteConfigFile({home.text(), home.text(), "", 7123, 3});
+  EXPECT_EQ(Host().FormShow(), TServerHost::TStartOutcome::NotConfigured);
+  ASSERT_EQ(view.messages.size(), 1u);
+  EXPECT_EQ(view.messages[0],
+            "Banco de dados não localizado na pasta.\r\rInforme corretamente na tela a seguir  ");
+  EXPECT_TRUE(listener.calls.empty());
+}
+
 TEST_F(ServerHostTest, ExistingDatabaseStartsTheListenerOnThePortAndEnablesTheTimer) {
   WriteConfigFile({MakeDatabaseFile(), home.text(), "", 7123, 3});
   EXPECT_EQ(Host().FormShow(), TServerHost::TStartOutcome::Serving);
