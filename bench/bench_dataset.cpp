@@ -8,10 +8,10 @@
 #include <random>
 #include <string>
 
+#include "rest/allocator_tuning.h"
 #include "rest/json_value.h"
 #include "rest/mem_table.h"
 #include "rest/text_codec.h"
-#include "rest/allocator_tuning.h"
 
 namespace livrexa {
 namespace {

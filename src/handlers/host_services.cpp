@@ -23,8 +23,12 @@ std::atomic<THostServices*> gHost{&gNoHost};
 
 }  // namespace
 
-THostServices& Host() { return *gHost.load(std::memory_order_acquire); }
+THostServices& Host() {
+  return *gHost.load(std::memory_order_acquire);
+}
 
-void SetHost(THostServices* host) { gHost.store(host ? host : &gNoHost, std::memory_order_release); }
+void SetHost(THostServices* host) {
+  gHost.store(host ? host : &gNoHost, std::memory_order_release);
+}
 
 }  // namespace livrexa

@@ -17,7 +17,9 @@ TDateTime Now() {
                         local.tm_sec, static_cast<int>(ms));
 }
 
-TDateTime Date() { return std::floor(Now()); }
+TDateTime Date() {
+  return std::floor(Now());
+}
 
 TDateTime Time() {
   const TDateTime now = Now();

@@ -16,7 +16,9 @@ namespace {
 constexpr char CR = '\r';
 const std::string kSeparatorLine(53, '-');
 
-std::string MessageOf(const std::exception& e) { return e.what(); }
+std::string MessageOf(const std::exception& e) {
+  return e.what();
+}
 
 }  // namespace
 
@@ -61,15 +63,24 @@ const std::vector<TEventDeclaration>& EventDeclarations() {
   using enum TObjectDirection;
   using enum TObjectValue;
   static const std::vector<TEventDeclaration> declarations = {
-      {0, "ValidaUsuario", &TDM::DWServerEventsT01_USUARI_ValidaUsuario,
+      {0,
+       "ValidaUsuario",
+       &TDM::DWServerEventsT01_USUARI_ValidaUsuario,
        {{"Usuario", odIN, ovString}, {"Senha", odIN, ovString}, {"Resposta", odOUT, ovString}}},
-      {0, "NovaSenha", &TDM::DWServerEventsT01_USUARI_NovaSenha,
+      {0,
+       "NovaSenha",
+       &TDM::DWServerEventsT01_USUARI_NovaSenha,
        {{"NumUsuario", odIN, ovString},
         {"Senha1", odIN, ovString},
         {"Senha2", odIN, ovString},
         {"Resposta", odOUT, ovString}}},
-      {1, "AtualizaServidor", &TDM::DWServerEventsFerramentas_AtualizaServidor, {{"Resposta", odOUT, ovString}}},
-      {2, "Consulta", &TDM::DWServerEvents_Consulta,
+      {1,
+       "AtualizaServidor",
+       &TDM::DWServerEventsFerramentas_AtualizaServidor,
+       {{"Resposta", odOUT, ovString}}},
+      {2,
+       "Consulta",
+       &TDM::DWServerEvents_Consulta,
        {{"Flag", odIN, ovInteger, "5"},
         {"Filtro", odIN, ovString},
         {"Tabela", odOUT, ovString},
@@ -80,7 +91,9 @@ const std::vector<TEventDeclaration>& EventDeclarations() {
         {"Usuario", odIN, ovString},
         {"Resposta", odOUT, ovString},
         {"Filtro2", odIN, ovString}}},
-      {2, "Grava", &TDM::DWServerEvents_Grava,
+      {2,
+       "Grava",
+       &TDM::DWServerEvents_Grava,
        {{"Flag", odIN, ovInteger, "5"},
         {"Tabela", odIN, ovString},
         {"Resposta", odOUT, ovString},
@@ -89,7 +102,9 @@ const std::vector<TEventDeclaration>& EventDeclarations() {
         {"Tabela4", odIN, ovString},
         {"Usuario", odIN, ovString},
         {"Rotina", odIN, ovString}}},
-      {2, "Exclui", &TDM::DWServerEvents_Exclui,
+      {2,
+       "Exclui",
+       &TDM::DWServerEvents_Exclui,
        {{"Flag", odIN, ovInteger, "5"},
         {"Numero", odIN, ovInteger},
         {"NumUsuario", odIN, ovInteger},
@@ -104,7 +119,8 @@ const std::vector<TEventDeclaration>& EventDeclarations() {
 }  // namespace
 
 void TDM::DeclareEvents() {
-  TDWServerEvents* groups[] = {&DWServerEventsT01_USUARI, &DWServerEventsFerramentas, &DWServerEventsTAB_GERAL};
+  TDWServerEvents* groups[] = {&DWServerEventsT01_USUARI, &DWServerEventsFerramentas,
+                               &DWServerEventsTAB_GERAL};
   for (const TEventDeclaration& declaration : EventDeclarations()) {
     TDWEvent& event = groups[declaration.group]->Events.Add(declaration.name);
     for (const TParamDeclaration& param : declaration.params)
@@ -123,7 +139,8 @@ void TDM::DWServerEvents_Consulta(TDWParams& Params, std::string&) {
     if (!operation) throw LivrexaError("Erro do servidor. Nenhuma alternativa no flag de consulta.");
     (*operation)(*this, Params);
     JSONValue.SetEncoding(Encoding);
-    if (Query1.Active()) JSONValue.LoadFromDataset("temp", Query1, true, TJsonMode::jmDataware, "", "", false, false);
+    if (Query1.Active())
+      JSONValue.LoadFromDataset("temp", Query1, true, TJsonMode::jmDataware, "", "", false, false);
     Params.ParamByName("Tabela").SetAsString(JSONValue.ToJSON());
   } catch (const std::exception& e) {
     const std::string now = NowText();
@@ -138,8 +155,8 @@ void TDM::DWServerEvents_Consulta(TDWParams& Params, std::string&) {
     if (rawQuery) host.AppendLog("       SQL: " + filtro);
     host.AppendLog(kSeparatorLine);
     Params.ParamByName("Resposta")
-        .SetAsString(host.Title() + CR + CR + "Erro na consulta na rotina " + rotina + CR + message + CR + CR +
-                     "Favor enviar a imagem dessa tela para " + host.SupportAddress());
+        .SetAsString(host.Title() + CR + CR + "Erro na consulta na rotina " + rotina + CR + message + CR +
+                     CR + "Favor enviar a imagem dessa tela para " + host.SupportAddress());
     GravaErrLog(usuario, rotina, message);
     if (rawQuery) GravaErrLog(usuario, rotina, filtro);
   }
@@ -173,8 +190,8 @@ void TDM::DWServerEvents_Exclui(TDWParams& Params, std::string&) {
   try {
     const int flag = Params.ParamByName("Flag").AsInteger();
     const TExcluiOperation* operation = FindExclui(flag);
-    const std::string reply =
-        operation ? (*operation)(*this, Params) : "Erro do servidor. Nenhuma alternativa no flag de exclusão.";
+    const std::string reply = operation ? (*operation)(*this, Params)
+                                        : "Erro do servidor. Nenhuma alternativa no flag de exclusão.";
     Params.ParamByName("Resposta").SetAsString(reply);
   } catch (const std::exception& e) {
     const std::string message = MessageOf(e);
@@ -194,8 +211,8 @@ void TDM::DWServerEventsT01_USUARI_ValidaUsuario(TDWParams& Params, std::string&
   } catch (const std::exception& e) {
     const std::string message = MessageOf(e);
     Host().AppendLog("ValidaUsuario --> " + std::string(1, CR) + message);
-    Params.ParamByName("Resposta").SetAsString("Ocorreu um erro na consulta no banco de dados." + std::string(1, CR) +
-                                               message);
+    Params.ParamByName("Resposta")
+        .SetAsString("Ocorreu um erro na consulta no banco de dados." + std::string(1, CR) + message);
   }
 }
 
@@ -221,8 +238,8 @@ void TDM::DWServerEventsFerramentas_AtualizaServidor(TDWParams& Params, std::str
   } catch (const std::exception& e) {
     const std::string message = MessageOf(e);
     Host().AppendLog("AtualizaServidor --> " + std::string(1, CR) + message);
-    Params.ParamByName("Resposta").SetAsString("Ocorreu um erro na atualização do servidor. " + std::string(1, CR) +
-                                               message);
+    Params.ParamByName("Resposta")
+        .SetAsString("Ocorreu um erro na atualização do servidor. " + std::string(1, CR) + message);
   }
 }
 

@@ -57,7 +57,8 @@ class TDM : public TServerMethodDataModule {
   std::string GravaConfig(TFDMemTable& Tabela);
   void ConsultaErrLog(const std::string& DataInicial, const std::string& DataFinal,
                       const std::string& UsuarioOuRotina);
-  std::string GravaErrLog(const std::string& Usuario, const std::string& Rotina, const std::string& Descricao);
+  std::string GravaErrLog(const std::string& Usuario, const std::string& Rotina,
+                          const std::string& Descricao);
   void ConsultaSQL(const std::string& Filtro);
 
  private:

@@ -9,9 +9,15 @@
 namespace livrexa {
 namespace {
 
-std::string Text(TDWParams& p, const char* name) { return p.ParamByName(name).AsString(); }
-bool Flag(TDWParams& p, const char* name) { return p.ParamByName(name).AsBoolean(); }
-int Integer(TDWParams& p, const char* name) { return p.ParamByName(name).AsInteger(); }
+std::string Text(TDWParams& p, const char* name) {
+  return p.ParamByName(name).AsString();
+}
+bool Flag(TDWParams& p, const char* name) {
+  return p.ParamByName(name).AsBoolean();
+}
+int Integer(TDWParams& p, const char* name) {
+  return p.ParamByName(name).AsInteger();
+}
 
 struct TTables {
   std::map<int, TConsultaOperation> consulta;
@@ -62,12 +68,24 @@ const typename Map::mapped_type* Find(const Map& map, int flag) {
 
 }  // namespace
 
-const TConsultaOperation* FindConsulta(int flag) { return Find(Tables().consulta, flag); }
-const TGravaOperation* FindGrava(int flag) { return Find(Tables().grava, flag); }
-const TExcluiOperation* FindExclui(int flag) { return Find(Tables().exclui, flag); }
+const TConsultaOperation* FindConsulta(int flag) {
+  return Find(Tables().consulta, flag);
+}
+const TGravaOperation* FindGrava(int flag) {
+  return Find(Tables().grava, flag);
+}
+const TExcluiOperation* FindExclui(int flag) {
+  return Find(Tables().exclui, flag);
+}
 
-void RegisterConsulta(int flag, TConsultaOperation operation) { Tables().consulta[flag] = std::move(operation); }
-void RegisterGrava(int flag, TGravaOperation operation) { Tables().grava[flag] = std::move(operation); }
-void RegisterExclui(int flag, TExcluiOperation operation) { Tables().exclui[flag] = std::move(operation); }
+void RegisterConsulta(int flag, TConsultaOperation operation) {
+  Tables().consulta[flag] = std::move(operation);
+}
+void RegisterGrava(int flag, TGravaOperation operation) {
+  Tables().grava[flag] = std::move(operation);
+}
+void RegisterExclui(int flag, TExcluiOperation operation) {
+  Tables().exclui[flag] = std::move(operation);
+}
 
 }  // namespace livrexa

@@ -20,19 +20,30 @@ struct TConfigColumn {
 
 // The columns of the settings record in the order of the save's parameters p00..p18.
 constexpr TConfigColumn kConfigColumns[] = {
-    {"T03_MARGEMSUP", TConfigKind::Integer},       {"T03_RODAPE", TConfigKind::Text},
-    {"T03_ARQFOTO", TConfigKind::Text},            {"T03_RELTELAPARCIAL", TConfigKind::Boolean},
-    {"T03_CRIARATALHO", TConfigKind::Boolean},     {"T03_SKIN", TConfigKind::Integer},
-    {"T03_IMPRECIBO", TConfigKind::Boolean},       {"T03_RECIBOA5", TConfigKind::Boolean},
-    {"T03_RECIBODEVOLUCAO", TConfigKind::Boolean}, {"T03_MSGEMATRASO", TConfigKind::Boolean},
-    {"T03_PEDIRDATADEV", TConfigKind::Boolean},    {"T03_MULTADIA", TConfigKind::Float},
-    {"T03_LIMITEITENSEMPR", TConfigKind::Integer}, {"T03_CARTACOBRANCA1", TConfigKind::Text},
-    {"T03_CARTACOBRANCA2", TConfigKind::Text},     {"T03_CARTACOBRANCA3", TConfigKind::Text},
-    {"T03_CARTACOBRANCA4", TConfigKind::Text},     {"T03_CARTACOBRANCA5", TConfigKind::Text},
+    {"T03_MARGEMSUP", TConfigKind::Integer},
+    {"T03_RODAPE", TConfigKind::Text},
+    {"T03_ARQFOTO", TConfigKind::Text},
+    {"T03_RELTELAPARCIAL", TConfigKind::Boolean},
+    {"T03_CRIARATALHO", TConfigKind::Boolean},
+    {"T03_SKIN", TConfigKind::Integer},
+    {"T03_IMPRECIBO", TConfigKind::Boolean},
+    {"T03_RECIBOA5", TConfigKind::Boolean},
+    {"T03_RECIBODEVOLUCAO", TConfigKind::Boolean},
+    {"T03_MSGEMATRASO", TConfigKind::Boolean},
+    {"T03_PEDIRDATADEV", TConfigKind::Boolean},
+    {"T03_MULTADIA", TConfigKind::Float},
+    {"T03_LIMITEITENSEMPR", TConfigKind::Integer},
+    {"T03_CARTACOBRANCA1", TConfigKind::Text},
+    {"T03_CARTACOBRANCA2", TConfigKind::Text},
+    {"T03_CARTACOBRANCA3", TConfigKind::Text},
+    {"T03_CARTACOBRANCA4", TConfigKind::Text},
+    {"T03_CARTACOBRANCA5", TConfigKind::Text},
     {"T03_EXIBIRLOCAL", TConfigKind::Boolean},
 };
 
-std::string ParamName(size_t i) { return (i < 10 ? "p0" : "p") + std::to_string(i); }
+std::string ParamName(size_t i) {
+  return (i < 10 ? "p0" : "p") + std::to_string(i);
+}
 
 }  // namespace
 
@@ -51,16 +62,25 @@ std::string TDM::GravaConfig(TFDMemTable& Tabela) {
     Query1.SQL.Add("Set");
     const size_t count = std::size(kConfigColumns);
     for (size_t i = 0; i < count; ++i)
-      Query1.SQL.Add(std::string(kConfigColumns[i].name) + " = :" + ParamName(i) + (i + 1 < count ? "," : ""));
+      Query1.SQL.Add(std::string(kConfigColumns[i].name) + " = :" + ParamName(i) +
+                     (i + 1 < count ? "," : ""));
     Query1.SQL.Add("Where 1 = 1");
     for (size_t i = 0; i < count; ++i) {
       const char* column = kConfigColumns[i].name;
       TFbParam& param = Query1.Params(i);
       switch (kConfigColumns[i].kind) {
-        case TConfigKind::Integer: param.SetAsInteger(Tabela.AsInteger(column)); break;
-        case TConfigKind::Text: param.SetAsString(Tabela.AsString(column)); break;
-        case TConfigKind::Boolean: param.SetAsBoolean(Tabela.AsBoolean(column)); break;
-        case TConfigKind::Float: param.SetAsFloat(Tabela.AsFloat(column)); break;
+        case TConfigKind::Integer:
+          param.SetAsInteger(Tabela.AsInteger(column));
+          break;
+        case TConfigKind::Text:
+          param.SetAsString(Tabela.AsString(column));
+          break;
+        case TConfigKind::Boolean:
+          param.SetAsBoolean(Tabela.AsBoolean(column));
+          break;
+        case TConfigKind::Float:
+          param.SetAsFloat(Tabela.AsFloat(column));
+          break;
       }
     }
     Query1.ExecSQL();
@@ -83,7 +103,8 @@ void TDM::ConsultaErrLog(const std::string& DataInicial, const std::string& Data
   }
   if (byDate || byUser) Query1.SQL.Add("Where ");
   if (byDate) Query1.SQL.Add("T99_Data >= :p00 and T99_Data <= :p01 ");
-  if (byUser) Query1.SQL.Add(std::string(byDate ? "and " : "") + "(T99_Usuario = :p02 or T99_Rotina = :p02) ");
+  if (byUser)
+    Query1.SQL.Add(std::string(byDate ? "and " : "") + "(T99_Usuario = :p02 or T99_Rotina = :p02) ");
   Query1.SQL.Add("Order by T99_NumLog ");
   if (byDate) {
     Query1.ParamByName("p00").SetAsDate(first);
@@ -93,7 +114,8 @@ void TDM::ConsultaErrLog(const std::string& DataInicial, const std::string& Data
   Query1.Open();
 }
 
-std::string TDM::GravaErrLog(const std::string& Usuario, const std::string& Rotina, const std::string& Descricao) {
+std::string TDM::GravaErrLog(const std::string& Usuario, const std::string& Rotina,
+                             const std::string& Descricao) {
   std::string numero;
   try {
     Database1.StartTransaction();

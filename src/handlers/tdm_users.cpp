@@ -1,8 +1,8 @@
 // Users, their access rights and their passwords (T01_USUARI, T02_ACESSO).
 
 #include "handlers/cripto_senha.h"
-#include "handlers/tdm.h"
 #include "handlers/local_clock.h"
+#include "handlers/tdm.h"
 #include "handlers/transaction_scope.h"
 #include "rest/wire_consts.h"
 

@@ -20,7 +20,9 @@ size_t TRowSet::FieldIndex(std::string_view name) const {
   return static_cast<size_t>(i);
 }
 
-bool TRowSet::IsNull(size_t index) const { return std::holds_alternative<std::monostate>(Value(index)); }
+bool TRowSet::IsNull(size_t index) const {
+  return std::holds_alternative<std::monostate>(Value(index));
+}
 
 std::string FieldValueToString(const TFieldValue& value, TFieldType type) {
   if (const auto* s = std::get_if<std::string>(&value)) return *s;
@@ -44,7 +46,8 @@ int64_t TRowSet::AsLargeInt(size_t index) const {
   if (const auto* i = std::get_if<int64_t>(&v)) return *i;
   if (const auto* b = std::get_if<bool>(&v)) return *b ? 1 : 0;
   if (const auto* d = std::get_if<double>(&v)) {
-    if (!(std::fabs(*d) < 9.2e18)) throw LivrexaError("'" + FloatToText(*d) + "' is not a valid integer value");
+    if (!(std::fabs(*d) < 9.2e18))
+      throw LivrexaError("'" + FloatToText(*d) + "' is not a valid integer value");
     return std::llround(*d);
   }
   if (const auto* s = std::get_if<std::string>(&v)) return s->empty() ? 0 : StrToInt64(*s);

@@ -119,9 +119,9 @@ std::string EncodeBinary(std::string_view bytes) {
   if (bytes.size() > static_cast<size_t>(std::numeric_limits<int>::max() / 4 * 3))
     throw LivrexaError("Value too large to encode");
   std::string out(4 * ((bytes.size() + 2) / 3), '\0');
-  const int n = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(out.data()),
-                                reinterpret_cast<const unsigned char*>(bytes.data()),
-                                static_cast<int>(bytes.size()));
+  const int n =
+      EVP_EncodeBlock(reinterpret_cast<unsigned char*>(out.data()),
+                      reinterpret_cast<const unsigned char*>(bytes.data()), static_cast<int>(bytes.size()));
   out.resize(static_cast<size_t>(n));
   return out;
 }
@@ -162,32 +162,53 @@ std::string DecodeBinary(std::string_view base64) {
   if (clean.size() > static_cast<size_t>(std::numeric_limits<int>::max()))
     throw LivrexaError("Value too large to decode");
   std::string out(clean.size() / 4 * 3, '\0');
-  const int n = EVP_DecodeBlock(reinterpret_cast<unsigned char*>(out.data()),
-                                reinterpret_cast<const unsigned char*>(clean.data()),
-                                static_cast<int>(clean.size()));
+  const int n =
+      EVP_DecodeBlock(reinterpret_cast<unsigned char*>(out.data()),
+                      reinterpret_cast<const unsigned char*>(clean.data()), static_cast<int>(clean.size()));
   if (n < 0) return {};
   out.resize(static_cast<size_t>(n) - pad);
   return out;
 }
 
-std::string EncodeText(std::string_view text) { return EncodeBinary(text); }
+std::string EncodeText(std::string_view text) {
+  return EncodeBinary(text);
+}
 
-std::string DecodeText(std::string_view base64) { return SanitizeUtf8(DecodeBinary(base64)); }
+std::string DecodeText(std::string_view base64) {
+  return SanitizeUtf8(DecodeBinary(base64));
+}
 
 std::string EscapeJSONText(std::string_view text) {
   std::string out;
   out.reserve(text.size() + text.size() / 8);
   for (char c : text) {
     switch (c) {
-      case '\\': out += "\\\\"; break;
-      case '"': out += "\\\""; break;
-      case '/': out += "\\/"; break;
-      case '\b': out += "\\b"; break;
-      case '\t': out += "\\t"; break;
-      case '\n': out += "\\n"; break;
-      case '\f': out += "\\f"; break;
-      case '\r': out += "\\r"; break;
-      default: out.push_back(c);
+      case '\\':
+        out += "\\\\";
+        break;
+      case '"':
+        out += "\\\"";
+        break;
+      case '/':
+        out += "\\/";
+        break;
+      case '\b':
+        out += "\\b";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\f':
+        out += "\\f";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      default:
+        out.push_back(c);
     }
   }
   return out;

@@ -10,21 +10,25 @@ constexpr std::array<std::string_view, 5> kTypeObjectNames = {"toDataset", "toPa
 constexpr std::array<std::string_view, 3> kDirectionNames = {"odIN", "odOUT", "odINOUT"};
 constexpr std::array<std::string_view, 3> kJsonModeNames = {"jmDataware", "jmPureJSON", "jmUndefined"};
 constexpr std::array<std::string_view, kObjectValueCount> kObjectValueNames = {
-    "ovUnknown",     "ovString",       "ovSmallint",     "ovInteger",      "ovWord",
-    "ovBoolean",     "ovFloat",        "ovCurrency",     "ovBCD",          "ovDate",
-    "ovTime",        "ovDateTime",     "ovBytes",        "ovVarBytes",     "ovAutoInc",
-    "ovBlob",        "ovMemo",         "ovGraphic",      "ovFmtMemo",      "ovParadoxOle",
-    "ovDBaseOle",    "ovTypedBinary",  "ovCursor",       "ovFixedChar",    "ovWideString",
-    "ovLargeint",    "ovADT",          "ovArray",        "ovReference",    "ovDataSet",
-    "ovOraBlob",     "ovOraClob",      "ovVariant",      "ovInterface",    "ovIDispatch",
-    "ovGuid",        "ovTimeStamp",    "ovFMTBcd",       "ovFixedWideChar", "ovWideMemo",
-    "ovOraTimeStamp", "ovOraInterval", "ovLongWord",     "ovShortint",     "ovByte",
-    "ovExtended",    "ovConnection",   "ovParams",       "ovStream",       "ovTimeStampOffset",
-    "ovObject",      "ovSingle"};
+    "ovUnknown",      "ovString",      "ovSmallint", "ovInteger",       "ovWord",
+    "ovBoolean",      "ovFloat",       "ovCurrency", "ovBCD",           "ovDate",
+    "ovTime",         "ovDateTime",    "ovBytes",    "ovVarBytes",      "ovAutoInc",
+    "ovBlob",         "ovMemo",        "ovGraphic",  "ovFmtMemo",       "ovParadoxOle",
+    "ovDBaseOle",     "ovTypedBinary", "ovCursor",   "ovFixedChar",     "ovWideString",
+    "ovLargeint",     "ovADT",         "ovArray",    "ovReference",     "ovDataSet",
+    "ovOraBlob",      "ovOraClob",     "ovVariant",  "ovInterface",     "ovIDispatch",
+    "ovGuid",         "ovTimeStamp",   "ovFMTBcd",   "ovFixedWideChar", "ovWideMemo",
+    "ovOraTimeStamp", "ovOraInterval", "ovLongWord", "ovShortint",      "ovByte",
+    "ovExtended",     "ovConnection",  "ovParams",   "ovStream",        "ovTimeStampOffset",
+    "ovObject",       "ovSingle"};
 
 // ASCII-only case mapping: independent of whatever C locale a library may set.
-char AsciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
-char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+char AsciiUpper(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+}
+char AsciiLower(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+}
 
 bool OneOf(TObjectValue v, std::initializer_list<TObjectValue> set) {
   return std::find(set.begin(), set.end(), v) != set.end();
@@ -64,7 +68,9 @@ TObjectDirection ReadDirection(std::string_view name) {
   return TObjectDirection::odOUT;
 }
 
-bool ReadEncoded(std::string_view text) { return SameText(text, "true"); }
+bool ReadEncoded(std::string_view text) {
+  return SameText(text, "true");
+}
 
 TObjectValue ReadObjectValue(std::string_view name) {
   for (int i = 0; i < kObjectValueCount; ++i)

@@ -59,7 +59,8 @@ std::string FloatToWire(std::string_view text, TJsonMode mode, std::string_view 
   std::string out;
   out.reserve(text.size());
   const bool dataware = mode != TJsonMode::jmPureJSON;
-  const bool useMarker = !dataware && !marker.empty() && !(marker.size() == 1 && marker[0] == fs.DecimalSeparator);
+  const bool useMarker =
+      !dataware && !marker.empty() && !(marker.size() == 1 && marker[0] == fs.DecimalSeparator);
   for (char c : text) {
     if (c != fs.DecimalSeparator)
       out.push_back(c);
@@ -173,7 +174,9 @@ int64_t DateTimeToWire(TDateTime value) {
   return static_cast<int64_t>(seconds);
 }
 
-TDateTime WireToDateTime(int64_t seconds) { return static_cast<double>(seconds) / kSecondsPerDay; }
+TDateTime WireToDateTime(int64_t seconds) {
+  return static_cast<double>(seconds) / kSecondsPerDay;
+}
 
 TDateTime EncodeDate(int year, int month, int day) {
   using namespace std::chrono;
@@ -254,7 +257,8 @@ TDateTime StrToDate(std::string_view text, const TFormatSettings& fs) {
       ok = false;
     }
   }
-  if (part != 2 || digits[0] == 0 || digits[1] == 0 || digits[2] == 0 || digits[0] > 2 || digits[1] > 2) ok = false;
+  if (part != 2 || digits[0] == 0 || digits[1] == 0 || digits[2] == 0 || digits[0] > 2 || digits[1] > 2)
+    ok = false;
   int year = parts[2];
   if (ok && digits[2] <= 2) year += year < 50 ? 2000 : 1900;
   using namespace std::chrono;

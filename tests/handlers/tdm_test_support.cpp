@@ -2,12 +2,12 @@
 
 #include <rapidjson/document.h>
 
+#include "../rest/test_listener_client.h"
 #include "fb_test_support.h"
 #include "handlers/fb_connection.h"
 #include "handlers/fb_query.h"
 #include "handlers/tdm.h"
 #include "rest/text_codec.h"
-#include "../rest/test_listener_client.h"
 
 namespace livrexa::test {
 
@@ -79,7 +79,8 @@ EventReply Decode(const livrexa::testing::RawReply& raw) {
   reply.body = raw.body;
   rapidjson::Document doc;
   doc.Parse(raw.body.c_str());
-  if (doc.HasParseError() || !doc.IsObject() || !doc.HasMember("PARAMS") || !doc["PARAMS"].IsArray()) return reply;
+  if (doc.HasParseError() || !doc.IsObject() || !doc.HasMember("PARAMS") || !doc["PARAMS"].IsArray())
+    return reply;
   for (const auto& p : doc["PARAMS"].GetArray()) {
     if (!p.IsObject() || p.MemberCount() < 5) continue;
     const auto member = p.MemberBegin() + 4;
@@ -130,8 +131,8 @@ EventReply TdmTest::Call(const std::string& group, const std::string& event,
 }
 
 namespace {
-std::vector<std::pair<std::string, std::string>> WithFlag(int flag,
-                                                           const std::vector<std::pair<std::string, std::string>>& more) {
+std::vector<std::pair<std::string, std::string>> WithFlag(
+    int flag, const std::vector<std::pair<std::string, std::string>>& more) {
   std::vector<std::pair<std::string, std::string>> inputs{{"Flag", std::to_string(flag)}};
   inputs.insert(inputs.end(), more.begin(), more.end());
   return inputs;
@@ -155,7 +156,8 @@ std::vector<std::string> TdmTest::ErrLogRows() {
   query.Open();
   std::vector<std::string> rows;
   for (; !query.Eof(); query.Next())
-    rows.push_back(query.AsString(size_t{0}) + "|" + query.AsString(size_t{1}) + "|" + query.AsString(size_t{2}));
+    rows.push_back(query.AsString(size_t{0}) + "|" + query.AsString(size_t{1}) + "|" +
+                   query.AsString(size_t{2}));
   return rows;
 }
 
@@ -183,8 +185,9 @@ std::string DatasetText(const std::vector<std::tuple<std::string, std::string, i
   for (size_t i = 0; i < columns.size(); ++i) {
     const auto& [name, type, size] = columns[i];
     if (i) text += ", ";
-    text += R"({"Field":")" + name + R"(", "Type":")" + type + R"(", "Primary":"N", "Required":"N", "Size":)" +
-            std::to_string(size) + R"(, "Precision":0, "ReadOnly":"N", "Autogeneration":"N"})";
+    text += R"({"Field":")" + name + R"(", "Type":")" + type +
+            R"(", "Primary":"N", "Required":"N", "Size":)" + std::to_string(size) +
+            R"(, "Precision":0, "ReadOnly":"N", "Autogeneration":"N"})";
   }
   text += R"(], "buildside":"D"}, {"lines":[)";
   for (size_t r = 0; r < rows.size(); ++r) {

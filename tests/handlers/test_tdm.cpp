@@ -17,7 +17,9 @@ namespace {
 const std::string CR = "\r";
 const std::string kHyphens(53, '-');
 
-std::string Quoted(const std::string& text) { return "\"" + EncodeText(text) + "\""; }
+std::string Quoted(const std::string& text) {
+  return "\"" + EncodeText(text) + "\"";
+}
 
 // The rows of a "Tabela" text, read back the way a client reads them.
 TFDMemTable Rows(const std::optional<std::string>& tabela) {
@@ -35,7 +37,9 @@ std::string UserRow(int numero, const std::string& nome, const std::string& senh
                      {{std::to_string(numero), Quoted(nome), Quoted(senha), desativado ? "true" : "false"}});
 }
 
-bool StartsWith(const std::string& s, const std::string& prefix) { return s.rfind(prefix, 0) == 0; }
+bool StartsWith(const std::string& s, const std::string& prefix) {
+  return s.rfind(prefix, 0) == 0;
+}
 
 using TdmUsers = TdmTest;
 
@@ -44,10 +48,14 @@ TEST_F(TdmUsers, LoginChecksNameAndExactPassword) {
     const char* usuario;
     const char* senha;
     const char* answer;
-  } cases[] = {{"ADMIN", "ADMIN", "1"}, {"ADMIN", "admin", "ERRO"}, {"admin", "ADMIN", "ERRO"},
-               {"ninguem", "ADMIN", "ERRO"}, {"ADMIN", "", "ERRO"}};
+  } cases[] = {{"ADMIN", "ADMIN", "1"},
+               {"ADMIN", "admin", "ERRO"},
+               {"admin", "ADMIN", "ERRO"},
+               {"ninguem", "ADMIN", "ERRO"},
+               {"ADMIN", "", "ERRO"}};
   for (const auto& c : cases) {
-    const auto reply = Call("DWServerEventsT01_USUARI", "ValidaUsuario", {{"Usuario", c.usuario}, {"Senha", c.senha}});
+    const auto reply =
+        Call("DWServerEventsT01_USUARI", "ValidaUsuario", {{"Usuario", c.usuario}, {"Senha", c.senha}});
     EXPECT_EQ(reply.status, 200);
     EXPECT_EQ(reply.Param("RESPOSTA"), c.answer) << c.usuario << "/" << c.senha;
   }
@@ -68,7 +76,8 @@ TEST_F(TdmUsers, SaveNewUserThenDuplicateThenOwnRowThenAfterDelete) {
             numero);
 
   EXPECT_EQ(Grava(100, {{"Tabela", UserRow(0, "maria", "x", false)}}).Param("RESPOSTA"), "JaExiste");
-  EXPECT_EQ(Grava(100, {{"Tabela", UserRow(std::stoi(numero), "maria", "nova", true)}}).Param("RESPOSTA"), numero);
+  EXPECT_EQ(Grava(100, {{"Tabela", UserRow(std::stoi(numero), "maria", "nova", true)}}).Param("RESPOSTA"),
+            numero);
   EXPECT_EQ(Scalar("Select T01_Desativado From T01_USUARI Where T01_NumUsuario = " + numero), "True");
   // A deactivated user cannot log in.
   EXPECT_EQ(Call("DWServerEventsT01_USUARI", "ValidaUsuario", {{"Usuario", "maria"}, {"Senha", "nova"}})
@@ -112,7 +121,8 @@ TEST_F(TdmUsers, AccessRightsAreReplacedAsAWhole) {
   auto rights = [](std::vector<std::pair<std::string, bool>> rows) {
     std::vector<std::vector<std::string>> lines;
     for (const auto& [acao, check] : rows) lines.push_back({"1", Quoted(acao), check ? "true" : "false"});
-    return DatasetText({{"NumUsuario", "ftInteger", 0}, {"Opcao", "ftString", 100}, {"Check", "ftBoolean", 0}}, lines);
+    return DatasetText(
+        {{"NumUsuario", "ftInteger", 0}, {"Opcao", "ftString", 100}, {"Check", "ftBoolean", 0}}, lines);
   };
   auto actions = [this] {
     auto table = Rows(Consulta(110, {{"Filtro", "1"}}).Param("TABELA"));
@@ -136,7 +146,8 @@ TEST_F(TdmUsers, AccessRightsAreReplacedAsAWhole) {
 
 TEST_F(TdmUsers, NewPassword) {
   auto nova = [this](const std::string& numero, const std::string& atual, const std::string& nova) {
-    return Call("DWServerEventsT01_USUARI", "NovaSenha", {{"NumUsuario", numero}, {"Senha1", atual}, {"Senha2", nova}})
+    return Call("DWServerEventsT01_USUARI", "NovaSenha",
+                {{"NumUsuario", numero}, {"Senha1", atual}, {"Senha2", nova}})
         .Param("RESPOSTA");
   };
   EXPECT_EQ(nova("1", "errada", "x"), "Senha Atual Incorreta.");
@@ -164,9 +175,23 @@ std::string ConfigRow(const std::string& rodape, bool withExibirLocal = true) {
       {"T03_LIMITEITENSEMPR", "ftInteger", 0}, {"T03_CARTACOBRANCA1", "ftMemo", 0},
       {"T03_CARTACOBRANCA2", "ftMemo", 0},     {"T03_CARTACOBRANCA3", "ftMemo", 0},
       {"T03_CARTACOBRANCA4", "ftMemo", 0},     {"T03_CARTACOBRANCA5", "ftMemo", 0}};
-  std::vector<std::string> values = {"12",   Quoted(rodape), Quoted("c:\\fotos"), "true", "false", "3",
-                                     "true", "false",        "true",              "false", "true", "\"1D25\"",
-                                     "5",    Quoted("Prezado"), Quoted("b"),       Quoted("c"), Quoted("d"),
+  std::vector<std::string> values = {"12",
+                                     Quoted(rodape),
+                                     Quoted("c:\\fotos"),
+                                     "true",
+                                     "false",
+                                     "3",
+                                     "true",
+                                     "false",
+                                     "true",
+                                     "false",
+                                     "true",
+                                     "\"1D25\"",
+                                     "5",
+                                     Quoted("Prezado"),
+                                     Quoted("b"),
+                                     Quoted("c"),
+                                     Quoted("d"),
                                      Quoted("e")};
   if (withExibirLocal) {
     cols.push_back({"T03_EXIBIRLOCAL", "ftBoolean", 0});
@@ -186,7 +211,8 @@ TEST_F(TdmSettings, SettingsRecordRoundTrip) {
   EXPECT_EQ(table.AsString("T03_CARTACOBRANCA1"), "Prezado");
 
   // A row without one of the columns fails at that column and changes nothing.
-  const auto failed = Grava(120, {{"Tabela", ConfigRow("Outro", false)}, {"Usuario", "ana"}, {"Rotina", "Config"}});
+  const auto failed =
+      Grava(120, {{"Tabela", ConfigRow("Outro", false)}, {"Usuario", "ana"}, {"Rotina", "Config"}});
   EXPECT_EQ(failed.Param("RESPOSTA"), "Field 'T03_EXIBIRLOCAL' not found");
   EXPECT_EQ(Scalar("Select T03_RODAPE From T03_CONFIG"), "Biblioteca São José");
   ASSERT_EQ(host_.Log().size(), 1u);
@@ -196,12 +222,15 @@ TEST_F(TdmSettings, SettingsRecordRoundTrip) {
 }
 
 TEST_F(TdmSettings, ErrorLogQueryByDateAndUser) {
-  Exec("Insert into T99_ErrLog (T99_Data, T99_Hora, T99_Usuario, T99_Rotina, T99_Descricao) "
-       "Values ('2024-01-01', '10:00:00', 'ana', 'Acervo', 'a')");
-  Exec("Insert into T99_ErrLog (T99_Data, T99_Hora, T99_Usuario, T99_Rotina, T99_Descricao) "
-       "Values ('2024-01-31', '10:00:00', 'bia', 'Leitores', 'b')");
-  Exec("Insert into T99_ErrLog (T99_Data, T99_Hora, T99_Usuario, T99_Rotina, T99_Descricao) "
-       "Values ('2024-02-01', '10:00:00', 'ana', 'Leitores', 'c')");
+  Exec(
+      "Insert into T99_ErrLog (T99_Data, T99_Hora, T99_Usuario, T99_Rotina, T99_Descricao) "
+      "Values ('2024-01-01', '10:00:00', 'ana', 'Acervo', 'a')");
+  Exec(
+      "Insert into T99_ErrLog (T99_Data, T99_Hora, T99_Usuario, T99_Rotina, T99_Descricao) "
+      "Values ('2024-01-31', '10:00:00', 'bia', 'Leitores', 'b')");
+  Exec(
+      "Insert into T99_ErrLog (T99_Data, T99_Hora, T99_Usuario, T99_Rotina, T99_Descricao) "
+      "Values ('2024-02-01', '10:00:00', 'ana', 'Leitores', 'c')");
   auto descriptions = [this](const std::string& first, const std::string& last, const std::string& who) {
     auto table = Rows(Consulta(998, {{"Filtro", first}, {"Data1", last}, {"Data2", who}}).Param("TABELA"));
     std::string out;
@@ -254,8 +283,9 @@ TEST_F(TdmErrors, FlagsWithoutAlternative) {
   // "Consulta" without a flag meets the declared default 5.
   const auto consulta = Call("DWServerEventsTAB_GERAL", "Consulta", {{"Rotina", "R"}, {"Usuario", "U"}});
   EXPECT_FALSE(consulta.Param("TABELA").has_value());
-  EXPECT_NE(consulta.Param("RESPOSTA")->find("Erro na consulta na rotina R" + CR +
-                                             "Erro do servidor. Nenhuma alternativa no flag de consulta." + CR + CR),
+  EXPECT_NE(consulta.Param("RESPOSTA")
+                ->find("Erro na consulta na rotina R" + CR +
+                       "Erro do servidor. Nenhuma alternativa no flag de consulta." + CR + CR),
             std::string::npos);
   auto log = host_.Log();
   ASSERT_EQ(log.size(), 3u);
@@ -280,7 +310,8 @@ TEST_F(TdmErrors, FlagsWithoutAlternative) {
 TEST_F(TdmErrors, UnreadableFlagStillLogsTheFirstEntriesThenFails) {
   // The handler fails reading the flag, takes its error path, and fails again when the error path
   // reads the flag once more: the listener answers that with status 500 and the message.
-  const auto bad = Call("DWServerEventsTAB_GERAL", "Consulta", {{"Flag", "abc"}, {"Rotina", "R"}, {"Usuario", "U"}});
+  const auto bad =
+      Call("DWServerEventsTAB_GERAL", "Consulta", {{"Flag", "abc"}, {"Rotina", "R"}, {"Usuario", "U"}});
   EXPECT_EQ(bad.status, 500);
   EXPECT_EQ(bad.body, "'abc' is not a valid integer value");
   const auto log = host_.Log();
@@ -317,7 +348,8 @@ TEST_F(TdmErrors, UnreachableDatabaseLogsTheErrorLogFailureToo) {
 
   // The login answers its own error text.
   host_.ClearLog();
-  const auto login = Call("DWServerEventsT01_USUARI", "ValidaUsuario", {{"Usuario", "admin"}, {"Senha", "admin"}});
+  const auto login =
+      Call("DWServerEventsT01_USUARI", "ValidaUsuario", {{"Usuario", "admin"}, {"Senha", "admin"}});
   EXPECT_TRUE(StartsWith(*login.Param("RESPOSTA"), "Ocorreu um erro na consulta no banco de dados." + CR));
   ASSERT_EQ(host_.Log().size(), 1u);
   EXPECT_TRUE(StartsWith(host_.Log()[0], "ValidaUsuario --> " + CR));
@@ -335,13 +367,15 @@ TEST_F(TdmErrors, EventListingsShowTheDeclarations) {
   const auto groups = Call("", "GetServerEventsList", {});
   EXPECT_EQ(groups.Param("RESULT"),
             "TDM.DWServerEventsT01_USUARI|TDM.DWServerEventsFerramentas|TDM.DWServerEventsTAB_GERAL");
-  EXPECT_EQ(Call("DWServerEventsFerramentas", "GETEVENTS", {}).Param("RESULT"),
-            R"([{"serverevents":[{"eventname":"AtualizaServidor", "jsonmode":"jmDataware", "params":[{"typeobject":"toParam", "objectdirection":"odOUT", "objectvalue":"ovString", "paramname":"Resposta", "encoded":"true", "default":""}]}]}])");
+  EXPECT_EQ(
+      Call("DWServerEventsFerramentas", "GETEVENTS", {}).Param("RESULT"),
+      R"([{"serverevents":[{"eventname":"AtualizaServidor", "jsonmode":"jmDataware", "params":[{"typeobject":"toParam", "objectdirection":"odOUT", "objectvalue":"ovString", "paramname":"Resposta", "encoded":"true", "default":""}]}]}])");
   const auto geral = Call("DWServerEventsTAB_GERAL", "GETEVENTS", {}).Param("RESULT");
   ASSERT_TRUE(geral.has_value());
   const std::string flag =
       R"({"typeobject":"toParam", "objectdirection":"odIN", "objectvalue":"ovInteger", "paramname":"Flag", "encoded":"true", "default":"NQ=="})";
-  EXPECT_NE(geral->find(R"({"eventname":"Consulta", "jsonmode":"jmDataware", "params":[)" + flag), std::string::npos);
+  EXPECT_NE(geral->find(R"({"eventname":"Consulta", "jsonmode":"jmDataware", "params":[)" + flag),
+            std::string::npos);
   EXPECT_NE(geral->find(R"("paramname":"Numero2", "encoded":"true", "default":""}]})"), std::string::npos);
   const auto users = Call("DWServerEventsT01_USUARI", "GETEVENTS", {}).Param("RESULT");
   EXPECT_NE(users->find(R"("eventname":"NovaSenha")"), std::string::npos);
@@ -360,7 +394,8 @@ TEST_F(TdmErrors, ConcurrentFailuresKeepTheirOwnLogOrder) {
   for (const std::string rotina : {"A", "B"}) {
     std::vector<std::string> own;
     for (const auto& entry : log)
-      if (entry.find("X_" + rotina) != std::string::npos || entry.find("Rotina: " + rotina) != std::string::npos)
+      if (entry.find("X_" + rotina) != std::string::npos ||
+          entry.find("Rotina: " + rotina) != std::string::npos)
         own.push_back(entry);
     ASSERT_EQ(own.size(), 3u) << rotina;
     EXPECT_TRUE(StartsWith(own[0], "Consulta -> "));

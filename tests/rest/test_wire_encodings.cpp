@@ -29,7 +29,10 @@ TEST(WireText, DecodeBinaryToleratesLineBreaksAndGarbage) {
 }
 
 TEST(WireText, DecodeTextReplacesMalformedUtf8) {
-  EXPECT_EQ(DecodeText(EncodeBinary("a\xff" "b")), "a\xEF\xBF\xBD" "b");
+  EXPECT_EQ(DecodeText(EncodeBinary("a\xff"
+                                    "b")),
+            "a\xEF\xBF\xBD"
+            "b");
 }
 
 TEST(WireText, EscapeJSONTextEscapesBackslashFirst) {
@@ -39,7 +42,9 @@ TEST(WireText, EscapeJSONTextEscapesBackslashFirst) {
 
 TEST(WireText, SevenBitAndCodePageRules) {
   EXPECT_EQ(Utf8ToAscii7("Ação €"), "A??o ?");
-  EXPECT_EQ(Ascii7ToUtf8("A\xE7" "o"), "A\xEF\xBF\xBDo");
+  EXPECT_EQ(Ascii7ToUtf8("A\xE7"
+                         "o"),
+            "A\xEF\xBF\xBDo");
   EXPECT_EQ(Utf8ToCp1252("Ação €Ω"), "A\xE7\xE3o \x80?");
   EXPECT_EQ(Cp1252ToUtf8("A\xE7\xE3o \x80"), "Ação €");
 }
@@ -66,7 +71,7 @@ TEST(WireNumbers, ConversionMessages) {
     const char* text;
     bool ok;
   } ints[] = {{"130", true}, {" 7", true}, {"-2147483648", true}, {"$1F", true},
-              {"1a", false}, {"", false}, {"2147483648", false}, {"7 ", false}};
+              {"1a", false}, {"", false},  {"2147483648", false}, {"7 ", false}};
   for (const auto& c : ints) {
     if (c.ok) {
       EXPECT_NO_THROW(StrToInt(c.text)) << c.text;
@@ -91,7 +96,7 @@ TEST(WireNumbers, DateWireNumbers) {
   EXPECT_EQ(DateTimeToWire(EncodeDate(2024, 1, 15)), 3914438400);
   EXPECT_EQ(DateTimeToWire(EncodeDateTime(2024, 1, 15, 13, 30, 0)), 3914487000);
   EXPECT_EQ(DateTimeToWire(EncodeTime(13, 30, 0)), 48600);
-  EXPECT_EQ(DateTimeToWire(0.5 / 86400), 0);      // half a second rounds to even
+  EXPECT_EQ(DateTimeToWire(0.5 / 86400), 0);  // half a second rounds to even
   EXPECT_EQ(DateTimeToWire(1.5 / 86400), 2);
   EXPECT_LT(DateTimeToWire(EncodeDate(1899, 12, 29)), 0);
   const auto p = DecodeDateTime(WireToDateTime(3914487000));
