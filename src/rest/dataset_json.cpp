@@ -128,41 +128,18 @@ void AppendEscapedSpecial(std::string& out, std::string_view text) {
   size_t i = 0;
   while (i < text.size()) {
     const char32_t cp = NextCodePoint(text, i);
-    switch (cp) {
-      case '\\':
-        out += "\\\\";
-        break;
-      case '"':
-        out += "\\\"";
-        break;
-      case '/':
-        out += "\\/";
-        break;
-      case '\b':
-        out += "\\b";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\f':
-        out += "\\f";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      default:
-        if (cp >= 0x20 && cp < 0x7F) {
-          out.push_back(static_cast<char>(cp));
-        } else if (cp <= 0xFFFF) {
-          AppendHex4(out, static_cast<unsigned>(cp));
-        } else {
-          const unsigned v = static_cast<unsigned>(cp) - 0x10000;
-          AppendHex4(out, 0xD800 + (v >> 10));
-          AppendHex4(out, 0xDC00 + (v & 0x3FF));
-        }
+    if (const char* escape = JsonEscapeOf(cp)) {
+      out += escape;
+      continue;
+    }
+    if (cp >= 0x20 && cp < 0x7F) {
+      out.push_back(static_cast<char>(cp));
+    } else if (cp <= 0xFFFF) {
+      AppendHex4(out, static_cast<unsigned>(cp));
+    } else {
+      const unsigned v = static_cast<unsigned>(cp) - 0x10000;
+      AppendHex4(out, 0xD800 + (v >> 10));
+      AppendHex4(out, 0xDC00 + (v & 0x3FF));
     }
   }
 }

@@ -178,38 +178,40 @@ std::string DecodeText(std::string_view base64) {
   return SanitizeUtf8(DecodeBinary(base64));
 }
 
+const char* JsonEscapeOf(char32_t c) {
+  switch (c) {
+    case '\\':
+      return "\\\\";
+    case '"':
+      return "\\\"";
+    case '/':
+      return "\\/";
+    case '\b':
+      return "\\b";
+    case '\t':
+      return "\\t";
+    case '\n':
+      return "\\n";
+    case '\f':
+      return "\\f";
+    case '\r':
+      return "\\r";
+    default:
+      return nullptr;
+  }
+}
+
 std::string EscapeJSONText(std::string_view text) {
   std::string out;
   out.reserve(text.size() + text.size() / 8);
   for (char c : text) {
-    switch (c) {
-      case '\\':
-        out += "\\\\";
-        break;
-      case '"':
-        out += "\\\"";
-        break;
-      case '/':
-        out += "\\/";
-        break;
-      case '\b':
-        out += "\\b";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\f':
-        out += "\\f";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      default:
-        out.push_back(c);
-    }
+    // Only ASCII characters have escapes; the bytes of other characters pass unchanged.
+    const char* escape =
+        static_cast<unsigned char>(c) < 0x80 ? JsonEscapeOf(static_cast<char32_t>(c)) : nullptr;
+    if (escape)
+      out += escape;
+    else
+      out.push_back(c);
   }
   return out;
 }

@@ -18,6 +18,9 @@ std::string DecodeBinary(std::string_view base64);
 // Backslash, double quote, slash, backspace, tab, line feed, form feed and carriage return
 // written as their JSON escapes; everything else, non-ASCII included, left as it is.
 std::string EscapeJSONText(std::string_view text);
+// The escape EscapeJSONText writes for a character (backslash, quote, slash, \b \t \n \f \r),
+// or nullptr for a character written as it is.
+const char* JsonEscapeOf(char32_t c);
 
 // The 7-bit rule of esASCII: every character above 127 becomes "?" when stored,
 // and every byte above 127 reads back as U+FFFD.
