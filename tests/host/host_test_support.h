@@ -2,6 +2,11 @@
 // Fakes and helpers shared by the host tests: a temporary home, a host thread driven by the test,
 // a recording view, a listener that records its switching, a settable clock.
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -20,6 +25,19 @@
 #include "rest/errors.h"
 
 namespace livrexa::host::testing {
+
+// A loopback port that nothing listens on (the system's choice, released at once).
+inline int UnusedLoopbackPort() {
+  int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+  socklen_t len = sizeof addr;
+  getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+  close(fd);
+  return ntohs(addr.sin_port);
+}
 
 class TTempFolder {
  public:

@@ -31,18 +31,6 @@ fs::path ServerBinary() {
   return (dir ? fs::path(dir) : fs::current_path().parent_path().parent_path()) / "src" / "livrexa-server";
 }
 
-int FreePort() {
-  int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-  socklen_t len = sizeof addr;
-  getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-  close(fd);
-  return ntohs(addr.sin_port);
-}
-
 // A plain HTTP/1.0 GET with the server's Basic credentials ("Tivel:Tivel1968"); "" when refused.
 std::string HttpGet(int port, const std::string& target) {
   int fd = socket(AF_INET, SOCK_STREAM, 0);
@@ -137,7 +125,7 @@ class ServerProcessTest : public ::testing::Test {
                           "' --demo --firebird-dir '" + (home.path() / ".firebird").string() + "' '" +
                           home.text() + "Livrexa.FDB' >/dev/null 2>&1";
     EXPECT_EQ(std::system(command.c_str()), 0) << command;
-    int port = FreePort();
+    int port = UnusedLoopbackPort();
     WriteConfig(home.path(), {home.text() + "Livrexa.FDB", home.text() + "Backup", "", port, 12});
     return port;
   }

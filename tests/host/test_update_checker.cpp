@@ -58,18 +58,6 @@ std::string HttpReply(const std::string& status, const std::string& body) {
   return "HTTP/1.1 " + status + "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
 }
 
-int ClosedLoopbackPort() {
-  int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-  socklen_t len = sizeof addr;
-  getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-  close(fd);
-  return ntohs(addr.sin_port);
-}
-
 TEST(UpdateManifest, VersionNumberIsReadFromItsSection) {
   struct Case {
     const char* text;
@@ -142,7 +130,7 @@ TEST_F(UpdateCheckerTest, LoopbackHttpManifest) {
     TOneShotServer server(HttpReply("404 Not Found", "[LIVREXA]\r\nVersao=3\r\n"));
     EXPECT_NE(Check(server.Address("/x")).find("Ocorreu um erro na atualização."), std::string::npos);
   }
-  EXPECT_EQ(Check("http://127.0.0.1:" + std::to_string(ClosedLoopbackPort()) + "/versao.ini"),
+  EXPECT_EQ(Check("http://127.0.0.1:" + std::to_string(UnusedLoopbackPort()) + "/versao.ini"),
             "Ocorreu um erro na atualização.\rCausas possíveis:\rNão existe conexão com a internet ou foi "
             "desconectado.");
 }

@@ -82,18 +82,10 @@ TFormServer_Config::TFormServer_Config(TFormServer000& main) : TServerDialog(&ma
   column->addWidget(
       RedCentredLabel(this, "pendrive ou em um drive na nuvem, como o Google Drive ou Dropbox."));
 
-  auto* buttons = new QHBoxLayout;
-  botaoOK = new QPushButton("Gravar", this);
-  botaoOK->setToolTip("Grava informações no banco de dados.");
-  botaoRestore = new QPushButton("Restaurar", this);
-  botaoRestore->setToolTip("Restaura Backup");
-  botaoFechar = new QPushButton("Fechar", this);
-  for (auto* b : {botaoOK, botaoRestore, botaoFechar}) b->setAutoDefault(false);
-  buttons->addWidget(botaoRestore);
-  buttons->addStretch();
-  buttons->addWidget(botaoOK);
-  buttons->addWidget(botaoFechar);
-  column->addLayout(buttons);
+  botaoOK = NewButton("Gravar", "Grava informações no banco de dados.");
+  botaoRestore = NewButton("Restaurar", "Restaura Backup");
+  botaoFechar = NewButton("Fechar");
+  column->addLayout(ButtonRow({botaoRestore}, {botaoOK, botaoFechar}));
 
   connect(escolheArquivo, &QToolButton::clicked, this, [this] {
     QString file = QFileDialog::getOpenFileName(this, "Banco de Dados", fileChooserFolder,

@@ -46,15 +46,9 @@ TFormServer_Login::TFormServer_Login(TFormServer000& main) : TServerDialog(&main
   column->addWidget(frUsuario);
   column->addWidget(label1);
   column->addWidget(frSenha);
-  auto* buttons = new QHBoxLayout;
-  botaoOK = new QPushButton("OK", this);
-  botaoOK->setToolTip("Valida o acesso ao administrador do sistema.");
-  botaoFechar = new QPushButton("Fechar", this);
-  for (auto* b : {botaoOK, botaoFechar}) b->setAutoDefault(false);
-  buttons->addStretch();
-  buttons->addWidget(botaoOK);
-  buttons->addWidget(botaoFechar);
-  column->addLayout(buttons);
+  botaoOK = NewButton("OK", "Valida o acesso ao administrador do sistema.");
+  botaoFechar = NewButton("Fechar");
+  column->addLayout(ButtonRow({}, {botaoOK, botaoFechar}));
   connect(botaoOK, &QPushButton::clicked, this, [this] { BotaoOKClick(); });
   connect(botaoFechar, &QPushButton::clicked, this, &QDialog::reject);
   setFixedSize(sizeHint().expandedTo(QSize(320, 0)));

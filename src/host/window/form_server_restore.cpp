@@ -35,15 +35,9 @@ TFormServer_Restore::TFormServer_Restore(TFormServer000& main) : TServerDialog(&
   for (const char* line : kRestoreNoticeLines) AppendNotice(QString::fromUtf8(line));
   column->addWidget(memo1, 1);
 
-  auto* buttons = new QHBoxLayout;
-  botaoOK = new QPushButton("Restaurar", this);
-  botaoOK->setToolTip("Restaura o backup informado.");
-  botaoFechar = new QPushButton("Fechar", this);
-  for (auto* b : {botaoOK, botaoFechar}) b->setAutoDefault(false);
-  buttons->addStretch();
-  buttons->addWidget(botaoOK);
-  buttons->addWidget(botaoFechar);
-  column->addLayout(buttons);
+  botaoOK = NewButton("Restaurar", "Restaura o backup informado.");
+  botaoFechar = NewButton("Fechar");
+  column->addLayout(ButtonRow({}, {botaoOK, botaoFechar}));
 
   if (main_.Host()) fileChooserFolder = ToQt(main_.Host()->HomeFolderText() + "Backup");
   connect(escolheArquivo, &QToolButton::clicked, this, [this] {

@@ -1,7 +1,9 @@
 #include "host/window/server_dialog.h"
 
 #include <QAbstractButton>
+#include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QPushButton>
 
 namespace livrexa::host {
 
@@ -19,6 +21,22 @@ void TServerDialog::keyPressEvent(QKeyEvent* event) {
     return;
   }
   QDialog::keyPressEvent(event);  // Escape closes
+}
+
+QPushButton* TServerDialog::NewButton(const QString& text, const QString& hint) {
+  auto* button = new QPushButton(text, this);
+  if (!hint.isEmpty()) button->setToolTip(hint);
+  button->setAutoDefault(false);
+  return button;
+}
+
+QHBoxLayout* TServerDialog::ButtonRow(std::initializer_list<QPushButton*> left,
+                                      std::initializer_list<QPushButton*> right) {
+  auto* row = new QHBoxLayout;
+  for (QPushButton* b : left) row->addWidget(b);
+  row->addStretch();
+  for (QPushButton* b : right) row->addWidget(b);
+  return row;
 }
 
 }  // namespace livrexa::host
