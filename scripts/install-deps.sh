@@ -12,6 +12,8 @@ packages=(
   libfbclient2 firebird3.0-server-core firebird-dev firebird3.0-utils
   # desktop host
   qt6-base-dev xvfb xauth
+  # a known fixed-pitch family for the window's log (any font set may be installed beside it)
+  fonts-dejavu-core
   # tests and benchmarks
   googletest libgtest-dev libgmock-dev libbenchmark-dev wrk
 )

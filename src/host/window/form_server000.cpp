@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
@@ -19,6 +18,7 @@
 
 #include "host/server_host.h"
 #include "host/window/form_server_login.h"
+#include "host/window/log_font.h"
 #include "host/window/message_boxes.h"
 
 namespace livrexa::host {
@@ -61,7 +61,7 @@ TFormServer000::TFormServer000(QWidget* parent)
   memo1 = new QPlainTextEdit(central);
   memo1->setObjectName("Memo1");
   memo1->setReadOnly(true);
-  memo1->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  memo1->setFont(LogFont());
   memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
   memo1->viewport()->installEventFilter(this);
