@@ -2,12 +2,15 @@
 // One attachment to a database file (an open connection of the embedded engine), with what the
 // gateway learns about the tables once per attachment: key and identity columns.
 
-#include <firebird/Interface.h>
-
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
+
+namespace Firebird {
+class IAttachment;
+class ITransaction;
+}  // namespace Firebird
 
 namespace livrexa {
 

@@ -36,6 +36,10 @@ bool TFbError::Has(intptr_t code) const {
   return std::find(codes_.begin(), codes_.end(), code) != codes_.end();
 }
 
+bool TFbError::Conflict() const {
+  return Has(isc_lock_conflict) || Has(isc_update_conflict) || Has(isc_deadlock);
+}
+
 TFbStatus::TFbStatus() : status_(FbMaster()->getStatus()), wrapper_(status_) {}
 
 TFbStatus::~TFbStatus() {

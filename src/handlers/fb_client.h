@@ -1,4 +1,7 @@
 #pragma once
+#if defined(LIVREXA_NO_ENGINE_HEADERS)
+#error "the operations reach the database through TDM, TFbQuery and TFbConnection only"
+#endif
 // The database gateway's access to the Firebird client library (libfbclient, embedded mode).
 //
 // Why the object-oriented API (firebird/Interface.h: IMaster, IProvider, IAttachment, IStatement,
@@ -19,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "handlers/fb_error.h"
 #include "rest/errors.h"
 
 namespace livrexa {
@@ -30,22 +34,6 @@ Firebird::IUtil* FbUtil();
 // Detaches every attachment of the shared pool and stops the embedded engine and its threads.
 // For the end of the process; an attachment still in use afterwards fails with the engine's message.
 void FbShutdown();
-
-// A failure reported by the engine. Fatal means the attachment that met it is unusable
-// (connection lost, database shut down, file gone): it must not go back to the pool.
-class TFbError : public LivrexaError {
- public:
-  TFbError(const std::string& message, std::vector<intptr_t> codes, bool fatal)
-      : LivrexaError(message), codes_(std::move(codes)), fatal_(fatal) {}
-  bool Fatal() const { return fatal_; }
-  // The engine's error codes (isc_...), in the order the status vector lists them.
-  const std::vector<intptr_t>& Codes() const { return codes_; }
-  bool Has(intptr_t code) const;
-
- private:
-  std::vector<intptr_t> codes_;
-  bool fatal_;
-};
 
 // A status object for one series of calls, which throws Firebird::FbException on an error.
 class TFbStatus {

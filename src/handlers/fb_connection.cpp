@@ -1,8 +1,11 @@
 #include "handlers/fb_connection.h"
 
+#include <firebird/Interface.h>
 #include <ibase.h>
 
 #include <vector>
+
+#include "handlers/fb_client.h"
 
 namespace livrexa {
 
@@ -14,6 +17,9 @@ void Abandon(Firebird::ITransaction* transaction) {
 }
 
 }  // namespace
+
+TFbConnection::TFbConnection(TPathSource pathSource)
+    : TFbConnection(std::move(pathSource), &TFbPool::Shared()) {}
 
 TFbConnection::TFbConnection(TPathSource pathSource, TFbPool* pool)
     : pathSource_(std::move(pathSource)), pool_(pool) {}

@@ -13,14 +13,12 @@
 // attachment's read-committed read-only transaction, so each sees the data committed before it
 // started, and a statement that changes data fails there with the engine's message.
 
-#include <firebird/Interface.h>
-
 #include <functional>
 #include <memory>
 #include <string>
 
 #include "handlers/fb_attachment.h"
-#include "handlers/fb_client.h"
+#include "handlers/fb_error.h"
 #include "handlers/fb_pool.h"
 
 namespace livrexa {
@@ -29,9 +27,10 @@ class TFbConnection {
  public:
   using TPathSource = std::function<std::string()>;
 
-  // pool: where attachments come from and go back to (the shared pool unless told otherwise);
-  // nullptr attaches and detaches on its own.
-  explicit TFbConnection(TPathSource pathSource, TFbPool* pool = &TFbPool::Shared());
+  // Attachments come from the shared pool and go back to it.
+  explicit TFbConnection(TPathSource pathSource);
+  // pool: where attachments come from and go back to; nullptr attaches and detaches on its own.
+  TFbConnection(TPathSource pathSource, TFbPool* pool);
   ~TFbConnection();
   TFbConnection(const TFbConnection&) = delete;
   TFbConnection& operator=(const TFbConnection&) = delete;

@@ -32,6 +32,11 @@ void TSqlLines::SetText(std::string_view text) {
   onChange_();
 }
 
+void TSqlLines::Assign(std::initializer_list<std::string_view> lines) {
+  lines_.assign(lines.begin(), lines.end());
+  onChange_();
+}
+
 std::string TSqlLines::Text() const {
   std::string text;
   for (const std::string& line : lines_) {
@@ -56,6 +61,10 @@ void TFbQuery::RebuildParams() {
   params_.clear();
   for (const std::string& name : scan_.Names) params_.emplace_back(name);
   paramsStale_ = false;
+}
+
+void TFbQuery::SetSql(std::initializer_list<std::string_view> lines) {
+  SQL.Assign(lines);
 }
 
 void TFbQuery::Close() {

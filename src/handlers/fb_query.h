@@ -2,16 +2,15 @@
 // The handler module's SQL command (Query1): text built line by line, named parameters, and an
 // open result held whole in memory as a row set that the dataset writer serializes directly.
 //
-//   query.Close();
-//   query.SQL.Clear();
-//   query.SQL.Add("Select T01_NumUsuario From T01_USUARI ");
-//   query.SQL.Add("Where T01_Usuario = :p00 ");
+//   query.SetSql({"Select T01_NumUsuario From T01_USUARI ",
+//                 "Where T01_Usuario = :p00 "});
 //   query.ParamByName("p00").SetAsString(name);
 //   query.Open();
 //   if (!query.Eof()) number = query.AsInteger("T01_NumUsuario");
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -19,8 +18,8 @@
 
 #include "handlers/fb_connection.h"
 #include "handlers/fb_param.h"
+#include "handlers/fb_run_mode.h"
 #include "handlers/fb_sql_text.h"
-#include "handlers/fb_statement.h"
 #include "rest/row_set.h"
 
 namespace livrexa {
@@ -32,6 +31,7 @@ class TSqlLines {
   void Clear();
   void Add(std::string_view line);
   void SetText(std::string_view text);  // one line, or several separated by line breaks
+  void Assign(std::initializer_list<std::string_view> lines);
   // The lines joined by line breaks: the statement the engine receives.
   std::string Text() const;
   size_t Count() const { return lines_.size(); }
@@ -49,6 +49,12 @@ class TFbQuery : public TRowSet {
   TFbQuery& operator=(const TFbQuery&) = delete;
 
   TSqlLines SQL;
+
+  // Closes the command and makes these lines its whole text (conditional lines are added after
+  // it with SQL.Add):
+  //   query.SetSql({"Select T05_NumAutor From T05_AUTOR1 ",
+  //                 "Where T05_Exclusao is Null "});
+  void SetSql(std::initializer_list<std::string_view> lines);
 
   // Ends the open result, if any.
   void Close();

@@ -1,4 +1,7 @@
 #pragma once
+#if defined(LIVREXA_NO_ENGINE_HEADERS)
+#error "the operations reach the database through TDM, TFbQuery and TFbConnection only"
+#endif
 // One run of one statement: prepare, bind the parameters, execute or open, fetch every row
 // (reading large objects at once, while the transaction is alive), free the statement.
 // Nothing survives the call: no prepared statement is reused between runs.
@@ -10,6 +13,7 @@
 #include <vector>
 
 #include "handlers/fb_param.h"
+#include "handlers/fb_run_mode.h"
 #include "handlers/fb_sql_text.h"
 #include "handlers/fb_type_map.h"
 #include "rest/row_set.h"
@@ -29,11 +33,6 @@ struct TFbStatementResult {
   std::vector<TFbColumn> Columns;
   std::vector<std::vector<TFieldValue>> Rows;
   int64_t RowsAffected = 0;
-};
-
-enum class TFbRunMode {
-  Open,     // the statement must return rows (a select, or a change with RETURNING)
-  Execute,  // rows, if any, are discarded
 };
 
 // The message a statement without rows gives when opened.

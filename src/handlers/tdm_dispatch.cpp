@@ -4,20 +4,22 @@
 
 #include "handlers/tdm.h"
 #include "rest/dw_params.h"
+#include "rest/errors.h"
 #include "rest/json_param.h"
 
 namespace livrexa {
-namespace {
 
-std::string Text(TDWParams& p, const char* name) {
-  return p.ParamByName(name).AsString();
+std::string InputText(TDWParams& params, const char* name) {
+  return params.ParamByName(name).AsString();
 }
-bool Flag(TDWParams& p, const char* name) {
-  return p.ParamByName(name).AsBoolean();
+int InputInteger(TDWParams& params, const char* name) {
+  return params.ParamByName(name).AsInteger();
 }
-int Integer(TDWParams& p, const char* name) {
-  return p.ParamByName(name).AsInteger();
+bool InputBoolean(TDWParams& params, const char* name) {
+  return params.ParamByName(name).AsBoolean();
 }
+
+namespace {
 
 struct TTables {
   std::map<int, TConsultaOperation> consulta;
@@ -28,28 +30,28 @@ struct TTables {
     // Inputs are read into locals, in the order the table names them, so a request with two bad
     // inputs always reports the same one.
     consulta[100] = [](TDM& dm, TDWParams& p) {
-      const bool desativados = Flag(p, "Desativados");
-      const std::string filtro = Text(p, "Filtro");
+      const bool desativados = InputBoolean(p, "Desativados");
+      const std::string filtro = InputText(p, "Filtro");
       dm.ConsultaUsuarios(filtro, desativados);
     };
-    consulta[110] = [](TDM& dm, TDWParams& p) { dm.ConsultaAcessos(Text(p, "Filtro")); };
+    consulta[110] = [](TDM& dm, TDWParams& p) { dm.ConsultaAcessos(InputText(p, "Filtro")); };
     consulta[120] = [](TDM& dm, TDWParams&) { dm.ConsultaConfig(); };
     // The error-log query takes its first date from "Filtro", its last from "Data1" and the
     // user or routine from "Data2".
     consulta[998] = [](TDM& dm, TDWParams& p) {
-      const std::string data2 = Text(p, "Data2");
-      const std::string data1 = Text(p, "Data1");
-      dm.ConsultaErrLog(Text(p, "Filtro"), data1, data2);
+      const std::string data2 = InputText(p, "Data2");
+      const std::string data1 = InputText(p, "Data1");
+      dm.ConsultaErrLog(InputText(p, "Filtro"), data1, data2);
     };
-    consulta[999] = [](TDM& dm, TDWParams& p) { dm.ConsultaSQL(Text(p, "Filtro")); };
+    consulta[999] = [](TDM& dm, TDWParams& p) { dm.ConsultaSQL(InputText(p, "Filtro")); };
 
     grava[100] = [](TDM& dm) { return dm.GravaUsuario(dm.FDMemTable1); };
     grava[110] = [](TDM& dm) { return dm.GravaAcessos(dm.FDMemTable1); };
     grava[120] = [](TDM& dm) { return dm.GravaConfig(dm.FDMemTable1); };
 
     exclui[100] = [](TDM& dm, TDWParams& p) {
-      const int numero = Integer(p, "Numero");
-      const int numUsuario = Integer(p, "NumUsuario");
+      const int numero = InputInteger(p, "Numero");
+      const int numUsuario = InputInteger(p, "NumUsuario");
       return dm.ExcluiUsuario(numero, numUsuario);
     };
   }
@@ -66,6 +68,13 @@ const typename Map::mapped_type* Find(const Map& map, int flag) {
   return it == map.end() ? nullptr : &it->second;
 }
 
+template <class Map>
+void Register(Map& map, const char* event, int flag, typename Map::mapped_type operation) {
+  if (!map.emplace(flag, std::move(operation)).second)
+    throw LivrexaError(std::string("Flag ") + std::to_string(flag) + " of " + event +
+                       " is already registered");
+}
+
 }  // namespace
 
 const TConsultaOperation* FindConsulta(int flag) {
@@ -79,13 +88,13 @@ const TExcluiOperation* FindExclui(int flag) {
 }
 
 void RegisterConsulta(int flag, TConsultaOperation operation) {
-  Tables().consulta[flag] = std::move(operation);
+  Register(Tables().consulta, "Consulta", flag, std::move(operation));
 }
 void RegisterGrava(int flag, TGravaOperation operation) {
-  Tables().grava[flag] = std::move(operation);
+  Register(Tables().grava, "Grava", flag, std::move(operation));
 }
 void RegisterExclui(int flag, TExcluiOperation operation) {
-  Tables().exclui[flag] = std::move(operation);
+  Register(Tables().exclui, "Exclui", flag, std::move(operation));
 }
 
 }  // namespace livrexa

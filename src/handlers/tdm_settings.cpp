@@ -5,7 +5,7 @@
 #include "handlers/host_services.h"
 #include "handlers/local_clock.h"
 #include "handlers/tdm.h"
-#include "handlers/transaction_scope.h"
+#include "handlers/transaction.h"
 #include "rest/wire_consts.h"
 
 namespace livrexa {
@@ -48,18 +48,13 @@ std::string ParamName(size_t i) {
 }  // namespace
 
 void TDM::ConsultaConfig() {
-  Query1.Close();
-  Query1.SQL.Clear();
-  Query1.SQL.Add("Select * From T03_CONFIG ");
+  Query1.SetSql({"Select * From T03_CONFIG "});
   Query1.Open();
 }
 
 std::string TDM::GravaConfig(TFDMemTable& Tabela) {
   return RunInTransaction(Database1, [&] {
-    Query1.Close();
-    Query1.SQL.Clear();
-    Query1.SQL.Add("Update T03_CONFIG");
-    Query1.SQL.Add("Set");
+    Query1.SetSql({"Update T03_CONFIG", "Set"});
     const size_t count = std::size(kConfigColumns);
     for (size_t i = 0; i < count; ++i)
       Query1.SQL.Add(std::string(kConfigColumns[i].name) + " = :" + ParamName(i) +
@@ -90,9 +85,7 @@ std::string TDM::GravaConfig(TFDMemTable& Tabela) {
 
 void TDM::ConsultaErrLog(const std::string& DataInicial, const std::string& DataFinal,
                          const std::string& UsuarioOuRotina) {
-  Query1.Close();
-  Query1.SQL.Clear();
-  Query1.SQL.Add("Select * From T99_ErrLog ");
+  Query1.SetSql({"Select * From T99_ErrLog "});
   const bool byDate = !Trim(DataInicial).empty();
   const bool byUser = !Trim(UsuarioOuRotina).empty();
   // Convert before the statement runs: a bad date fails the query.
@@ -119,13 +112,8 @@ std::string TDM::GravaErrLog(const std::string& Usuario, const std::string& Roti
   std::string numero;
   try {
     Database1.StartTransaction();
-    Query1.Close();
-    Query1.SQL.Clear();
-    Query1.SQL.Add("Insert into T99_ErrLog ");
-    Query1.SQL.Add("(T99_Data, T99_Hora, T99_Usuario, T99_Rotina, T99_Descricao) ");
-    Query1.SQL.Add("Values ");
-    Query1.SQL.Add("(:p00, :p01, :p02, :p03, :p04) ");
-    Query1.SQL.Add("Returning T99_NumLog ");
+    Query1.SetSql({"Insert into T99_ErrLog ", "(T99_Data, T99_Hora, T99_Usuario, T99_Rotina, T99_Descricao) ",
+                   "Values ", "(:p00, :p01, :p02, :p03, :p04) ", "Returning T99_NumLog "});
     Query1.ParamByName("p00").SetAsDate(Date());
     Query1.ParamByName("p01").SetAsTime(Time());
     Query1.ParamByName("p02").SetAsString(Usuario);

@@ -3,7 +3,7 @@
 #include "handlers/cripto_senha.h"
 #include "handlers/local_clock.h"
 #include "handlers/tdm.h"
-#include "handlers/transaction_scope.h"
+#include "handlers/transaction.h"
 #include "rest/wire_consts.h"
 
 namespace livrexa {
@@ -12,12 +12,8 @@ namespace livrexa {
 // rows with T01_Exclusao set aside, so a deleted user's name given to a new user logs in the new one.
 std::string TDM::ValidaLogin(const std::string& Usuario, const std::string& Senha) {
   std::string answer = "ERRO";
-  Query1.Close();
-  Query1.SQL.Clear();
-  Query1.SQL.Add("Select T01_NumUsuario, T01_Senha From T01_USUARI ");
-  Query1.SQL.Add("Where T01_Usuario = :p00 ");
-  Query1.SQL.Add("and not T01_Desativado ");
-  Query1.SQL.Add("and T01_Exclusao is Null ");
+  Query1.SetSql({"Select T01_NumUsuario, T01_Senha From T01_USUARI ", "Where T01_Usuario = :p00 ",
+                 "and not T01_Desativado ", "and T01_Exclusao is Null "});
   Query1.ParamByName("p00").SetAsString(Usuario);
   Query1.Open();
   if (!Query1.Eof()) {
@@ -28,10 +24,8 @@ std::string TDM::ValidaLogin(const std::string& Usuario, const std::string& Senh
 }
 
 void TDM::ConsultaUsuarios(const std::string& Filtro, bool Desativados) {
-  Query1.Close();
-  Query1.SQL.Clear();
-  Query1.SQL.Add("Select T01_NumUsuario, T01_Usuario, T01_Desativado, T01_Senha From T01_USUARI ");
-  Query1.SQL.Add("Where T01_Exclusao is Null ");
+  Query1.SetSql({"Select T01_NumUsuario, T01_Usuario, T01_Desativado, T01_Senha From T01_USUARI ",
+                 "Where T01_Exclusao is Null "});
   if (!Desativados) Query1.SQL.Add("and not T01_Desativado ");
   const bool filtered = !Trim(Filtro).empty();
   if (filtered) Query1.SQL.Add("and T01_Usuario like :p00 ");
@@ -41,32 +35,22 @@ void TDM::ConsultaUsuarios(const std::string& Filtro, bool Desativados) {
 }
 
 void TDM::ConsultaAcessos(const std::string& Filtro) {
-  Query1.Close();
-  Query1.SQL.Clear();
-  Query1.SQL.Add("Select T02_Acao From T02_ACESSO ");
-  Query1.SQL.Add("Where T02_NumUsuario = :p00 ");
+  Query1.SetSql({"Select T02_Acao From T02_ACESSO ", "Where T02_NumUsuario = :p00 "});
   Query1.ParamByName("p00").SetAsInteger(StrToInt(Filtro));
   Query1.Open();
 }
 
 std::string TDM::GravaUsuario(TFDMemTable& Tabela) {
   const int numero = Tabela.AsInteger("T01_NumUsuario");
-  try {
-    Query1.Close();
-    Query1.SQL.Clear();
-    Query1.SQL.Add("Select T01_NumUsuario From T01_USUARI ");
-    Query1.SQL.Add("Where T01_Exclusao is Null ");
-    Query1.SQL.Add("and T01_Usuario = :p00 ");
-    if (numero > 0) Query1.SQL.Add("and T01_NumUsuario <> :p01 ");
-    Query1.ParamByName("p00").SetAsString(Tabela.AsString("T01_Usuario"));
-    if (numero > 0) Query1.ParamByName("p01").SetAsInteger(numero);
-    Query1.Open();
-    const bool exists = !Query1.Eof();
-    Query1.Close();
-    if (exists) return "JaExiste";
-  } catch (const std::exception& e) {
-    throw LivrexaError(e.what());
-  }
+  Query1.SetSql(
+      {"Select T01_NumUsuario From T01_USUARI ", "Where T01_Exclusao is Null ", "and T01_Usuario = :p00 "});
+  if (numero > 0) Query1.SQL.Add("and T01_NumUsuario <> :p01 ");
+  Query1.ParamByName("p00").SetAsString(Tabela.AsString("T01_Usuario"));
+  if (numero > 0) Query1.ParamByName("p01").SetAsInteger(numero);
+  Query1.Open();
+  const bool exists = !Query1.Eof();
+  Query1.Close();
+  if (exists) return "JaExiste";
 
   return RunInTransaction(Database1, [&] {
     int saved = numero;
@@ -102,16 +86,11 @@ std::string TDM::GravaAcessos(TFDMemTable& Tabela) {
   Tabela.First();
   const int numUsuario = Tabela.Eof() ? 0 : Tabela.AsInteger("NumUsuario");
   return RunInTransaction(Database1, [&] {
-    Query1.Close();
-    Query1.SQL.Clear();
-    Query1.SQL.Add("Delete From T02_ACESSO ");
-    Query1.SQL.Add("Where T02_NumUsuario = :p00 ");
+    Query1.SetSql({"Delete From T02_ACESSO ", "Where T02_NumUsuario = :p00 "});
     Query1.ParamByName("p00").SetAsInteger(numUsuario);
     Query1.ExecSQL();
 
-    Query1.SQL.Clear();
-    Query1.SQL.Add("Insert into T02_ACESSO (T02_Acao, T02_NumUsuario) ");
-    Query1.SQL.Add("Values (:p00, :p01) ");
+    Query1.SetSql({"Insert into T02_ACESSO (T02_Acao, T02_NumUsuario) ", "Values (:p00, :p01) "});
     for (Tabela.First(); !Tabela.Eof(); Tabela.Next()) {
       if (!Tabela.AsBoolean("Check")) continue;
       Query1.ParamByName("p00").SetAsString(Tabela.AsString("Opcao"));
@@ -125,10 +104,7 @@ std::string TDM::GravaAcessos(TFDMemTable& Tabela) {
 std::string TDM::GravaNovaSenha(const std::string& NumUsuario, const std::string& SenhaAtual,
                                 const std::string& SenhaNova) {
   const int numero = StrToInt(NumUsuario);
-  Query1.Close();
-  Query1.SQL.Clear();
-  Query1.SQL.Add("Select T01_Senha, T01_NumUsuario From T01_USUARI ");
-  Query1.SQL.Add("Where T01_NumUsuario = :p00 ");
+  Query1.SetSql({"Select T01_Senha, T01_NumUsuario From T01_USUARI ", "Where T01_NumUsuario = :p00 "});
   Query1.ParamByName("p00").SetAsInteger(numero);
   Query1.Open();
   if (Query1.Eof()) throw LivrexaError("Senha Atual Incorreta.");
@@ -138,9 +114,7 @@ std::string TDM::GravaNovaSenha(const std::string& NumUsuario, const std::string
 
   try {
     RunInTransaction(Database1, [&] {
-      Query1.SQL.Clear();
-      Query1.SQL.Add("Update T01_USUARI Set T01_Senha = :p00 ");
-      Query1.SQL.Add("Where T01_NumUsuario = :p01 ");
+      Query1.SetSql({"Update T01_USUARI Set T01_Senha = :p00 ", "Where T01_NumUsuario = :p01 "});
       Query1.ParamByName("p00").SetAsString(CriptoSenha("C", SenhaNova));
       Query1.ParamByName("p01").SetAsInteger(numero);
       Query1.ExecSQL();
@@ -153,12 +127,8 @@ std::string TDM::GravaNovaSenha(const std::string& NumUsuario, const std::string
 
 std::string TDM::ExcluiUsuario(int Numero, int NumUsuario) {
   return RunInTransaction(Database1, [&] {
-    Query1.Close();
-    Query1.SQL.Clear();
-    Query1.SQL.Add("Update T01_USUARI Set ");
-    Query1.SQL.Add("T01_Exclusao = :p00, ");
-    Query1.SQL.Add("T01_ExcluidoPor = :p01 ");
-    Query1.SQL.Add("Where T01_NumUsuario = :p02 ");
+    Query1.SetSql({"Update T01_USUARI Set ", "T01_Exclusao = :p00, ", "T01_ExcluidoPor = :p01 ",
+                   "Where T01_NumUsuario = :p02 "});
     Query1.ParamByName("p00").SetAsDateTime(Date());
     Query1.ParamByName("p01").SetAsInteger(NumUsuario);
     Query1.ParamByName("p02").SetAsInteger(Numero);

@@ -56,6 +56,15 @@ class TRowSet {
   double AsFloat(size_t index) const;
   TDateTime AsDateTime(size_t index) const;
 
+  // By position with a plain int, so a literal 0 is not taken for a null field name.
+  bool IsNull(int index) const { return IsNull(Position(index)); }
+  std::string AsString(int index) const { return AsString(Position(index)); }
+  int32_t AsInteger(int index) const { return AsInteger(Position(index)); }
+  int64_t AsLargeInt(int index) const { return AsLargeInt(Position(index)); }
+  bool AsBoolean(int index) const { return AsBoolean(Position(index)); }
+  double AsFloat(int index) const { return AsFloat(Position(index)); }
+  TDateTime AsDateTime(int index) const { return AsDateTime(Position(index)); }
+
   bool IsNull(std::string_view name) const { return IsNull(FieldIndex(name)); }
   std::string AsString(std::string_view name) const { return AsString(FieldIndex(name)); }
   int32_t AsInteger(std::string_view name) const { return AsInteger(FieldIndex(name)); }
@@ -63,6 +72,12 @@ class TRowSet {
   bool AsBoolean(std::string_view name) const { return AsBoolean(FieldIndex(name)); }
   double AsFloat(std::string_view name) const { return AsFloat(FieldIndex(name)); }
   TDateTime AsDateTime(std::string_view name) const { return AsDateTime(FieldIndex(name)); }
+
+ private:
+  // A negative position is out of range like any position past the last field.
+  static size_t Position(int index) {
+    return index < 0 ? static_cast<size_t>(-1) : static_cast<size_t>(index);
+  }
 };
 
 // A field's value as text the way the runtime's fields give it: integers in decimal, floats

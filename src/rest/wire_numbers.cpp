@@ -129,6 +129,14 @@ int32_t StrToInt(std::string_view text) {
   return static_cast<int32_t>(v);
 }
 
+int32_t StrToIntDef(std::string_view text, int32_t fallback) {
+  int64_t v;
+  if (!TryStrToInt64(text, v) || v < std::numeric_limits<int32_t>::min() ||
+      v > std::numeric_limits<int32_t>::max())
+    return fallback;
+  return static_cast<int32_t>(v);
+}
+
 bool TryStrToFloat(std::string_view text, double& value, const TFormatSettings& fs) {
   const std::string_view t = Trim(text);
   // Accept [sign] digits [separator digits] [E [sign] digits], with the machine's separator only.

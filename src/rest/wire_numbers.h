@@ -32,6 +32,8 @@ double WireToFloat(std::string_view text, const TFormatSettings& fs = ProcessFor
 // The runtime's parsers; failures carry "'<text>' is not a valid integer value" and
 // "'<text>' is not a valid floating point value".
 int32_t StrToInt(std::string_view text);
+// The integer, or the fallback when the text is not a valid 32-bit integer.
+int32_t StrToIntDef(std::string_view text, int32_t fallback);
 int64_t StrToInt64(std::string_view text);
 double StrToFloat(std::string_view text, const TFormatSettings& fs = ProcessFormat());
 bool TryStrToInt64(std::string_view text, int64_t& value);

@@ -7,12 +7,12 @@
 #include <random>
 #include <sstream>
 
-#include "fb_test_support.h"
 #include "handlers/cripto_senha.h"
 #include "handlers/fb_client.h"
 #include "handlers/fb_sql_text.h"
 #include "handlers/fb_statement.h"
 #include "rest/errors.h"
+#include "support/firebird_db.h"
 
 namespace livrexa::test {
 namespace {

@@ -7,9 +7,9 @@
 #include <chrono>
 #include <thread>
 
-#include "fb_test_support.h"
 #include "handlers/fb_environment.h"
 #include "handlers/fb_tools.h"
+#include "support/firebird_db.h"
 
 namespace livrexa::test {
 namespace {

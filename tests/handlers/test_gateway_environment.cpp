@@ -7,10 +7,10 @@
 #include <fstream>
 #include <sstream>
 
-#include "fb_test_support.h"
 #include "handlers/fb_environment.h"
 #include "handlers/fb_tools.h"
 #include "rest/errors.h"
+#include "support/firebird_db.h"
 
 namespace livrexa::test {
 namespace {

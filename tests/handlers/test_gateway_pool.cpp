@@ -5,9 +5,9 @@
 
 #include <ibase.h>
 
-#include "fb_test_support.h"
 #include "handlers/fb_client.h"
 #include "handlers/fb_tools.h"
+#include "support/firebird_db.h"
 
 namespace livrexa::test {
 namespace {

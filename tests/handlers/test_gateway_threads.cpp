@@ -8,8 +8,8 @@
 #include <set>
 #include <thread>
 
-#include "fb_test_support.h"
 #include "handlers/fb_client.h"
+#include "support/firebird_db.h"
 
 #include <ibase.h>
 

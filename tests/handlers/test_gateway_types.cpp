@@ -5,10 +5,10 @@
 #include <cmath>
 #include <set>
 
-#include "fb_test_support.h"
 #include "handlers/fb_type_map.h"
 #include "rest/dataset_json.h"
 #include "rest/mem_table.h"
+#include "support/firebird_db.h"
 
 namespace livrexa::test {
 namespace {

@@ -9,7 +9,7 @@
 #include "rest/json_value.h"
 #include "rest/mem_table.h"
 #include "rest/text_codec.h"
-#include "tdm_test_support.h"
+#include "support/tdm_fixture.h"
 
 namespace livrexa::test {
 namespace {
@@ -17,24 +17,19 @@ namespace {
 const std::string CR = "\r";
 const std::string kHyphens(53, '-');
 
-std::string Quoted(const std::string& text) {
-  return "\"" + EncodeText(text) + "\"";
-}
+using enum TFieldType;
 
-// The rows of a "Tabela" text, read back the way a client reads them.
 TFDMemTable Rows(const std::optional<std::string>& tabela) {
-  TFDMemTable table;
-  EXPECT_TRUE(tabela.has_value());
-  if (tabela) TJSONValue().WriteToDataset(TDatasetType::dtFull, *tabela, table, true);
-  return table;
+  return ReadRows(tabela);
 }
 
 std::string UserRow(int numero, const std::string& nome, const std::string& senha, bool desativado) {
-  return DatasetText({{"T01_NumUsuario", "ftInteger", 0},
-                      {"T01_Usuario", "ftString", 60},
-                      {"T01_Senha", "ftString", 60},
-                      {"T01_Desativado", "ftBoolean", 0}},
-                     {{std::to_string(numero), Quoted(nome), Quoted(senha), desativado ? "true" : "false"}});
+  return TRows({{"T01_NumUsuario", ftInteger},
+                {"T01_Usuario", ftString, 60},
+                {"T01_Senha", ftString, 60},
+                {"T01_Desativado", ftBoolean}})
+      .Row({numero, nome, senha, desativado})
+      .Text();
 }
 
 bool StartsWith(const std::string& s, const std::string& prefix) {
@@ -63,7 +58,7 @@ TEST_F(TdmUsers, LoginChecksNameAndExactPassword) {
 }
 
 TEST_F(TdmUsers, SaveNewUserThenDuplicateThenOwnRowThenAfterDelete) {
-  const auto created = Grava(100, {{"Tabela", UserRow(0, "maria", "segredo", false)}});
+  const auto created = Send("Grava", 100, {{"Tabela", UserRow(0, "maria", "segredo", false)}});
   ASSERT_TRUE(created.Param("RESPOSTA").has_value());
   const std::string numero = *created.Param("RESPOSTA");
   EXPECT_GT(std::stoi(numero), 1);
@@ -75,29 +70,30 @@ TEST_F(TdmUsers, SaveNewUserThenDuplicateThenOwnRowThenAfterDelete) {
                 .Param("RESPOSTA"),
             numero);
 
-  EXPECT_EQ(Grava(100, {{"Tabela", UserRow(0, "maria", "x", false)}}).Param("RESPOSTA"), "JaExiste");
-  EXPECT_EQ(Grava(100, {{"Tabela", UserRow(std::stoi(numero), "maria", "nova", true)}}).Param("RESPOSTA"),
-            numero);
+  EXPECT_EQ(Send("Grava", 100, {{"Tabela", UserRow(0, "maria", "x", false)}}).Param("RESPOSTA"), "JaExiste");
+  EXPECT_EQ(
+      Send("Grava", 100, {{"Tabela", UserRow(std::stoi(numero), "maria", "nova", true)}}).Param("RESPOSTA"),
+      numero);
   EXPECT_EQ(Scalar("Select T01_Desativado From T01_USUARI Where T01_NumUsuario = " + numero), "True");
   // A deactivated user cannot log in.
   EXPECT_EQ(Call("DWServerEventsT01_USUARI", "ValidaUsuario", {{"Usuario", "maria"}, {"Senha", "nova"}})
                 .Param("RESPOSTA"),
             "ERRO");
 
-  EXPECT_EQ(Exclui(100, {{"Numero", numero}, {"NumUsuario", "1"}}).Param("RESPOSTA"), "OK");
+  EXPECT_EQ(Send("Exclui", 100, {{"Numero", numero}, {"NumUsuario", "1"}}).Param("RESPOSTA"), "OK");
   EXPECT_EQ(Scalar("Select T01_ExcluidoPor From T01_USUARI Where T01_NumUsuario = " + numero), "1");
   EXPECT_NE(Scalar("Select T01_Exclusao From T01_USUARI Where T01_NumUsuario = " + numero), "");
-  const auto again = Grava(100, {{"Tabela", UserRow(0, "maria", "outra", false)}});
+  const auto again = Send("Grava", 100, {{"Tabela", UserRow(0, "maria", "outra", false)}});
   EXPECT_NE(again.Param("RESPOSTA"), "JaExiste");
   EXPECT_NE(again.Param("RESPOSTA"), numero);
   EXPECT_TRUE(host_.Log().empty());
 }
 
 TEST_F(TdmUsers, UsersListFiltersDeletedDeactivatedAndName) {
-  Grava(100, {{"Tabela", UserRow(0, "joana", "1", false)}});
-  Grava(100, {{"Tabela", UserRow(0, "joaquim", "1", true)}});
-  const auto deleted = Grava(100, {{"Tabela", UserRow(0, "jose", "1", false)}});
-  Exclui(100, {{"Numero", *deleted.Param("RESPOSTA")}, {"NumUsuario", "1"}});
+  Send("Grava", 100, {{"Tabela", UserRow(0, "joana", "1", false)}});
+  Send("Grava", 100, {{"Tabela", UserRow(0, "joaquim", "1", true)}});
+  const auto deleted = Send("Grava", 100, {{"Tabela", UserRow(0, "jose", "1", false)}});
+  Send("Exclui", 100, {{"Numero", *deleted.Param("RESPOSTA")}, {"NumUsuario", "1"}});
 
   struct Case {
     const char* filtro;
@@ -108,7 +104,8 @@ TEST_F(TdmUsers, UsersListFiltersDeletedDeactivatedAndName) {
                {"joa", "true", {"joana", "joaquim"}},
                {"  ", "false", {"ADMIN", "joana"}}};
   for (const auto& c : cases) {
-    auto table = Rows(Consulta(100, {{"Filtro", c.filtro}, {"Desativados", c.desativados}}).Param("TABELA"));
+    auto table =
+        Rows(Send("Consulta", 100, {{"Filtro", c.filtro}, {"Desativados", c.desativados}}).Param("TABELA"));
     ASSERT_EQ(table.FieldCount(), 4u);
     EXPECT_EQ(table.FieldDef(0).Name, "T01_NUMUSUARIO");
     std::vector<std::string> names;
@@ -119,28 +116,28 @@ TEST_F(TdmUsers, UsersListFiltersDeletedDeactivatedAndName) {
 
 TEST_F(TdmUsers, AccessRightsAreReplacedAsAWhole) {
   auto rights = [](std::vector<std::pair<std::string, bool>> rows) {
-    std::vector<std::vector<std::string>> lines;
-    for (const auto& [acao, check] : rows) lines.push_back({"1", Quoted(acao), check ? "true" : "false"});
-    return DatasetText(
-        {{"NumUsuario", "ftInteger", 0}, {"Opcao", "ftString", 100}, {"Check", "ftBoolean", 0}}, lines);
+    TRows table({{"NumUsuario", ftInteger}, {"Opcao", ftString, 100}, {"Check", ftBoolean}});
+    for (const auto& [acao, check] : rows) table.Row({1, acao, check});
+    return table.Text();
   };
   auto actions = [this] {
-    auto table = Rows(Consulta(110, {{"Filtro", "1"}}).Param("TABELA"));
+    auto table = Rows(Send("Consulta", 110, {{"Filtro", "1"}}).Param("TABELA"));
     std::vector<std::string> names;
     for (table.First(); !table.Eof(); table.Next()) names.push_back(table.AsString("T02_Acao"));
     std::sort(names.begin(), names.end());
     return names;
   };
-  EXPECT_EQ(Grava(110, {{"Tabela", rights({{"Empréstimos", true}, {"Acervo", false}, {"Leitores", true}})}})
-                .Param("RESPOSTA"),
-            "OK");
+  EXPECT_EQ(
+      Send("Grava", 110, {{"Tabela", rights({{"Empréstimos", true}, {"Acervo", false}, {"Leitores", true}})}})
+          .Param("RESPOSTA"),
+      "OK");
   EXPECT_EQ(actions(), (std::vector<std::string>{"Empréstimos", "Leitores"}));
-  EXPECT_EQ(Grava(110, {{"Tabela", rights({{"Acervo", false}})}}).Param("RESPOSTA"), "OK");
+  EXPECT_EQ(Send("Grava", 110, {{"Tabela", rights({{"Acervo", false}})}}).Param("RESPOSTA"), "OK");
   EXPECT_TRUE(actions().empty());
   // No rows at all: the rights of user 0 (nobody) are cleared.
-  EXPECT_EQ(Grava(110, {{"Tabela", rights({})}}).Param("RESPOSTA"), "OK");
+  EXPECT_EQ(Send("Grava", 110, {{"Tabela", rights({})}}).Param("RESPOSTA"), "OK");
   // A filter that is not a number fails with the conversion message.
-  EXPECT_TRUE(StartsWith(*Consulta(110, {{"Filtro", "um"}}).Param("RESPOSTA"),
+  EXPECT_TRUE(StartsWith(*Send("Consulta", 110, {{"Filtro", "um"}}).Param("RESPOSTA"),
                          "Servidor do Banco de Dados do Livrexa 1.1 - Porta 7022"));
 }
 
@@ -165,44 +162,25 @@ TEST_F(TdmUsers, NewPassword) {
 using TdmSettings = TdmTest;
 
 std::string ConfigRow(const std::string& rodape, bool withExibirLocal = true) {
-  std::vector<std::tuple<std::string, std::string, int>> cols = {
-      {"T03_MARGEMSUP", "ftInteger", 0},       {"T03_RODAPE", "ftString", 500},
-      {"T03_ARQFOTO", "ftString", 500},        {"T03_RELTELAPARCIAL", "ftBoolean", 0},
-      {"T03_CRIARATALHO", "ftBoolean", 0},     {"T03_SKIN", "ftInteger", 0},
-      {"T03_IMPRECIBO", "ftBoolean", 0},       {"T03_RECIBOA5", "ftBoolean", 0},
-      {"T03_RECIBODEVOLUCAO", "ftBoolean", 0}, {"T03_MSGEMATRASO", "ftBoolean", 0},
-      {"T03_PEDIRDATADEV", "ftBoolean", 0},    {"T03_MULTADIA", "ftFloat", 15},
-      {"T03_LIMITEITENSEMPR", "ftInteger", 0}, {"T03_CARTACOBRANCA1", "ftMemo", 0},
-      {"T03_CARTACOBRANCA2", "ftMemo", 0},     {"T03_CARTACOBRANCA3", "ftMemo", 0},
-      {"T03_CARTACOBRANCA4", "ftMemo", 0},     {"T03_CARTACOBRANCA5", "ftMemo", 0}};
-  std::vector<std::string> values = {"12",
-                                     Quoted(rodape),
-                                     Quoted("c:\\fotos"),
-                                     "true",
-                                     "false",
-                                     "3",
-                                     "true",
-                                     "false",
-                                     "true",
-                                     "false",
-                                     "true",
-                                     "\"1D25\"",
-                                     "5",
-                                     Quoted("Prezado"),
-                                     Quoted("b"),
-                                     Quoted("c"),
-                                     Quoted("d"),
-                                     Quoted("e")};
+  std::vector<TColumn> columns = {
+      {"T03_MARGEMSUP", ftInteger},       {"T03_RODAPE", ftString, 500},   {"T03_ARQFOTO", ftString, 500},
+      {"T03_RELTELAPARCIAL", ftBoolean},  {"T03_CRIARATALHO", ftBoolean},  {"T03_SKIN", ftInteger},
+      {"T03_IMPRECIBO", ftBoolean},       {"T03_RECIBOA5", ftBoolean},     {"T03_RECIBODEVOLUCAO", ftBoolean},
+      {"T03_MSGEMATRASO", ftBoolean},     {"T03_PEDIRDATADEV", ftBoolean}, {"T03_MULTADIA", ftFloat, 15},
+      {"T03_LIMITEITENSEMPR", ftInteger}, {"T03_CARTACOBRANCA1", ftMemo},  {"T03_CARTACOBRANCA2", ftMemo},
+      {"T03_CARTACOBRANCA3", ftMemo},     {"T03_CARTACOBRANCA4", ftMemo},  {"T03_CARTACOBRANCA5", ftMemo}};
+  std::vector<TCell> values = {12,    rodape, "c:\\fotos", true, false,     3,   true, false, true,
+                               false, true,   1.25,        5,    "Prezado", "b", "c",  "d",   "e"};
   if (withExibirLocal) {
-    cols.push_back({"T03_EXIBIRLOCAL", "ftBoolean", 0});
-    values.push_back("true");
+    columns.push_back({"T03_EXIBIRLOCAL", ftBoolean});
+    values.push_back(true);
   }
-  return DatasetText(cols, {values});
+  return TRows(columns).Row(values).Text();
 }
 
 TEST_F(TdmSettings, SettingsRecordRoundTrip) {
-  ASSERT_EQ(Grava(120, {{"Tabela", ConfigRow("Biblioteca São José")}}).Param("RESPOSTA"), "OK");
-  auto table = Rows(Consulta(120).Param("TABELA"));
+  ASSERT_EQ(Send("Grava", 120, {{"Tabela", ConfigRow("Biblioteca São José")}}).Param("RESPOSTA"), "OK");
+  auto table = Rows(Send("Consulta", 120).Param("TABELA"));
   ASSERT_EQ(table.RecordCount(), 1u);
   EXPECT_EQ(table.AsString("T03_RODAPE"), "Biblioteca São José");
   EXPECT_EQ(table.AsInteger("T03_MARGEMSUP"), 12);
@@ -212,7 +190,7 @@ TEST_F(TdmSettings, SettingsRecordRoundTrip) {
 
   // A row without one of the columns fails at that column and changes nothing.
   const auto failed =
-      Grava(120, {{"Tabela", ConfigRow("Outro", false)}, {"Usuario", "ana"}, {"Rotina", "Config"}});
+      Send("Grava", 120, {{"Tabela", ConfigRow("Outro", false)}, {"Usuario", "ana"}, {"Rotina", "Config"}});
   EXPECT_EQ(failed.Param("RESPOSTA"), "Field 'T03_EXIBIRLOCAL' not found");
   EXPECT_EQ(Scalar("Select T03_RODAPE From T03_CONFIG"), "Biblioteca São José");
   ASSERT_EQ(host_.Log().size(), 1u);
@@ -232,7 +210,8 @@ TEST_F(TdmSettings, ErrorLogQueryByDateAndUser) {
       "Insert into T99_ErrLog (T99_Data, T99_Hora, T99_Usuario, T99_Rotina, T99_Descricao) "
       "Values ('2024-02-01', '10:00:00', 'ana', 'Leitores', 'c')");
   auto descriptions = [this](const std::string& first, const std::string& last, const std::string& who) {
-    auto table = Rows(Consulta(998, {{"Filtro", first}, {"Data1", last}, {"Data2", who}}).Param("TABELA"));
+    auto table =
+        Rows(Send("Consulta", 998, {{"Filtro", first}, {"Data1", last}, {"Data2", who}}).Param("TABELA"));
     std::string out;
     for (table.First(); !table.Eof(); table.Next()) out += table.AsString("T99_Descricao");
     return out;
@@ -244,13 +223,14 @@ TEST_F(TdmSettings, ErrorLogQueryByDateAndUser) {
   EXPECT_EQ(descriptions("01/01/2024", "31/01/2024", "ana"), "a");
 
   // A first date without a last one fails before the query runs, and is itself logged.
-  const auto failed = Consulta(998, {{"Filtro", "01/01/2024"}, {"Data1", ""}, {"Rotina", "Log"}});
+  const auto failed = Send("Consulta", 998, {{"Filtro", "01/01/2024"}, {"Data1", ""}, {"Rotina", "Log"}});
   EXPECT_NE(failed.Param("RESPOSTA")->find("'' is not a valid date"), std::string::npos);
   EXPECT_EQ(ErrLogRows().size(), 4u);
 }
 
 TEST_F(TdmSettings, RawQueryCountsRows) {
-  auto table = Rows(Consulta(999, {{"Filtro", "Select count(*) as QTD From T01_USUARI"}}).Param("TABELA"));
+  auto table =
+      Rows(Send("Consulta", 999, {{"Filtro", "Select count(*) as QTD From T01_USUARI"}}).Param("TABELA"));
   ASSERT_EQ(table.RecordCount(), 1u);
   EXPECT_EQ(table.AsInteger("QTD"), 1);
 }
@@ -259,7 +239,7 @@ using TdmErrors = TdmTest;
 
 TEST_F(TdmErrors, FailingRawQueryLogsFourEntriesAndTwoRows) {
   const std::string sql = "Select * From NAO_EXISTE";
-  const auto reply = Consulta(999, {{"Filtro", sql}, {"Rotina", "Relatorios"}, {"Usuario", "ana"}});
+  const auto reply = Send("Consulta", 999, {{"Filtro", sql}, {"Rotina", "Relatorios"}, {"Usuario", "ana"}});
   EXPECT_EQ(reply.status, 200);
   EXPECT_FALSE(reply.Param("TABELA").has_value());
   const auto log = host_.Log();
@@ -295,13 +275,13 @@ TEST_F(TdmErrors, FlagsWithoutAlternative) {
             (std::vector<std::string>{"U|R|Erro do servidor. Nenhuma alternativa no flag de consulta."}));
 
   host_.ClearLog();
-  EXPECT_EQ(Grava(220, {{"Rotina", "R"}, {"Usuario", "U"}}).Param("RESPOSTA"),
+  EXPECT_EQ(Send("Grava", 220, {{"Rotina", "R"}, {"Usuario", "U"}}).Param("RESPOSTA"),
             "Erro do servidor. Nenhuma alternativa no flag de gravação.");
   ASSERT_EQ(host_.Log().size(), 1u);
   EXPECT_EQ(ErrLogRows().size(), 2u);
 
   host_.ClearLog();
-  EXPECT_EQ(Exclui(999, {{"Numero", "abc"}}).Param("RESPOSTA"),
+  EXPECT_EQ(Send("Exclui", 999, {{"Numero", "abc"}}).Param("RESPOSTA"),
             "Erro do servidor. Nenhuma alternativa no flag de exclusão.");
   EXPECT_TRUE(host_.Log().empty());
   EXPECT_EQ(ErrLogRows().size(), 2u);
@@ -322,10 +302,11 @@ TEST_F(TdmErrors, UnreadableFlagStillLogsTheFirstEntriesThenFails) {
 }
 
 TEST_F(TdmErrors, MalformedSecondTableFailsBeforeTheOperation) {
-  const auto reply = Grava(100, {{"Tabela", UserRow(0, "novo", "1", false)},
-                                 {"Tabela3", "{\"ObjectType\":[}"},
-                                 {"Usuario", "U"},
-                                 {"Rotina", "R"}});
+  const auto reply = Send("Grava", 100,
+                          {{"Tabela", UserRow(0, "novo", "1", false)},
+                           {"Tabela3", "{\"ObjectType\":[}"},
+                           {"Usuario", "U"},
+                           {"Rotina", "R"}});
   ASSERT_TRUE(reply.Param("RESPOSTA").has_value());
   EXPECT_FALSE(reply.Param("RESPOSTA")->empty());
   EXPECT_EQ(Scalar("Select count(*) From T01_USUARI"), "1");  // nothing saved
@@ -335,7 +316,8 @@ TEST_F(TdmErrors, MalformedSecondTableFailsBeforeTheOperation) {
 
 TEST_F(TdmErrors, UnreachableDatabaseLogsTheErrorLogFailureToo) {
   host_.SetLocalDB((database_.parent_path() / "nao-existe.fdb").string());
-  const auto reply = Exclui(100, {{"Numero", "42"}, {"NumUsuario", "1"}, {"Usuario", "U"}, {"Rotina", "R"}});
+  const auto reply =
+      Send("Exclui", 100, {{"Numero", "42"}, {"NumUsuario", "1"}, {"Usuario", "U"}, {"Rotina", "R"}});
   ASSERT_TRUE(reply.Param("RESPOSTA").has_value());
   const std::string message = *reply.Param("RESPOSTA");
   EXPECT_FALSE(message.empty());
@@ -384,7 +366,7 @@ TEST_F(TdmErrors, EventListingsShowTheDeclarations) {
 
 TEST_F(TdmErrors, ConcurrentFailuresKeepTheirOwnLogOrder) {
   auto run = [this](const std::string& rotina) {
-    Consulta(999, {{"Filtro", "Select * From X_" + rotina}, {"Rotina", rotina}, {"Usuario", "u"}});
+    Send("Consulta", 999, {{"Filtro", "Select * From X_" + rotina}, {"Rotina", rotina}, {"Usuario", "u"}});
   };
   std::thread a(run, "A"), b(run, "B");
   a.join();

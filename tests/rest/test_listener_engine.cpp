@@ -15,7 +15,7 @@
 #include "rest/http_request.h"
 #include "rest/http_server.h"
 #include "rest/text_codec.h"
-#include "test_listener_client.h"
+#include "support/http_client.h"
 
 namespace livrexa {
 namespace {

@@ -10,7 +10,7 @@
 
 #include "rest/listener.h"
 #include "rest/text_codec.h"
-#include "test_listener_client.h"
+#include "support/http_client.h"
 #include "test_listener_module.h"
 
 namespace livrexa::testing {

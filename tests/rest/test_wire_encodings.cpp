@@ -92,6 +92,16 @@ TEST(WireNumbers, ConversionMessages) {
   }
 }
 
+TEST(WireNumbers, IntegerWithFallback) {
+  struct Case {
+    const char* text;
+    int32_t value;
+  } cases[] = {{"12", 12}, {" 7", 7},  {"-3", -3}, {"$10", 16},
+               {"", 0},    {"abc", 0}, {"7 ", 0},  {"2147483648", 0}};
+  for (const auto& c : cases) EXPECT_EQ(StrToIntDef(c.text, 0), c.value) << c.text;
+  EXPECT_EQ(StrToIntDef("x", -1), -1);
+}
+
 TEST(WireNumbers, DateWireNumbers) {
   EXPECT_EQ(DateTimeToWire(EncodeDate(2024, 1, 15)), 3914438400);
   EXPECT_EQ(DateTimeToWire(EncodeDateTime(2024, 1, 15, 13, 30, 0)), 3914487000);

@@ -6,6 +6,7 @@
 #include "handlers/fb_pool.h"
 #include "handlers/host_services.h"
 #include "handlers/tdm.h"
+#include "handlers/tdm_dispatch.h"
 #include "host/backup_files.h"
 #include "rest/listener.h"
 
@@ -38,6 +39,8 @@ THostWiring ServerWiring(const THostOptions& options) {
   TFbEnvironment& firebird = TFbEnvironment::Instance();
   if (!std::getenv("LIVREXA_FIREBIRD_DIR")) firebird.SetFolder(options.home / ".firebird");
   firebird.Activate();
+  RegisterCatalogueOperations();
+  RegisterCirculationOperations();
 
   THostWiring wiring;
   wiring.makeListener = [home = options.home](THostServices& services) -> std::unique_ptr<TListenerControl> {

@@ -1,13 +1,14 @@
-#include "tdm_test_support.h"
+#include "support/tdm_fixture.h"
 
 #include <rapidjson/document.h>
 
-#include "../rest/test_listener_client.h"
-#include "fb_test_support.h"
 #include "handlers/fb_connection.h"
 #include "handlers/fb_query.h"
 #include "handlers/tdm.h"
+#include "handlers/tdm_dispatch.h"
 #include "rest/text_codec.h"
+#include "support/firebird_db.h"
+#include "support/http_client.h"
 
 namespace livrexa::test {
 
@@ -55,6 +56,12 @@ std::optional<std::string> EventReply::Param(const std::string& name) const {
   return it->second;
 }
 
+std::string EventReply::Resposta() const {
+  const std::optional<std::string> resposta = Param("RESPOSTA");
+  EXPECT_TRUE(resposta.has_value()) << "Resposta is null in " << body;
+  return resposta.value_or("");
+}
+
 namespace {
 
 std::string PercentEncode(const std::string& text) {
@@ -98,6 +105,8 @@ EventReply Decode(const livrexa::testing::RawReply& raw) {
 }  // namespace
 
 void TdmTest::SetUp() {
+  RegisterCatalogueOperations();
+  RegisterCirculationOperations();
   database_ = NewDatabase(/*demo=*/true);
   host_.SetLocalDB(database_.string());
   SetHost(&host_);
@@ -130,23 +139,40 @@ EventReply TdmTest::Call(const std::string& group, const std::string& event,
   return Decode(raw);
 }
 
-namespace {
-std::vector<std::pair<std::string, std::string>> WithFlag(
-    int flag, const std::vector<std::pair<std::string, std::string>>& more) {
-  std::vector<std::pair<std::string, std::string>> inputs{{"Flag", std::to_string(flag)}};
-  inputs.insert(inputs.end(), more.begin(), more.end());
-  return inputs;
+EventReply TdmTest::Send(const std::string& event, int flag,
+                         const std::vector<std::pair<std::string, std::string>>& inputs) {
+  std::vector<std::pair<std::string, std::string>> all{{"Flag", std::to_string(flag)}};
+  all.insert(all.end(), inputs.begin(), inputs.end());
+  return Call("DWServerEventsTAB_GERAL", event, all);
 }
-}  // namespace
 
-EventReply TdmTest::Consulta(int flag, const std::vector<std::pair<std::string, std::string>>& more) {
-  return Call("DWServerEventsTAB_GERAL", "Consulta", WithFlag(flag, more));
+EventReply TdmTest::Consulta(int flag, const TConsultaInputs& in) {
+  return Send("Consulta", flag,
+              {{"Filtro", in.Filtro},
+               {"Filtro2", in.Filtro2},
+               {"Desativados", in.Desativados ? "true" : "false"},
+               {"Data1", in.Data1},
+               {"Data2", in.Data2},
+               {"Usuario", in.Usuario},
+               {"Rotina", in.Rotina}});
 }
-EventReply TdmTest::Grava(int flag, const std::vector<std::pair<std::string, std::string>>& more) {
-  return Call("DWServerEventsTAB_GERAL", "Grava", WithFlag(flag, more));
+
+EventReply TdmTest::Grava(int flag, const TGravaInputs& in) {
+  return Send("Grava", flag,
+              {{"Tabela", in.Tabela},
+               {"Tabela2", in.Tabela2},
+               {"Tabela3", in.Tabela3},
+               {"Tabela4", in.Tabela4},
+               {"Usuario", in.Usuario},
+               {"Rotina", in.Rotina}});
 }
-EventReply TdmTest::Exclui(int flag, const std::vector<std::pair<std::string, std::string>>& more) {
-  return Call("DWServerEventsTAB_GERAL", "Exclui", WithFlag(flag, more));
+
+EventReply TdmTest::Exclui(int flag, const TExcluiInputs& in) {
+  return Send("Exclui", flag,
+              {{"Numero", std::to_string(in.Numero)},
+               {"NumUsuario", std::to_string(in.NumUsuario)},
+               {"Usuario", in.Usuario},
+               {"Rotina", in.Rotina}});
 }
 
 std::vector<std::string> TdmTest::ErrLogRows() {
@@ -176,27 +202,6 @@ void TdmTest::Exec(const std::string& sql) {
   query.SQL.Add(sql);
   query.ExecSQL();
   connection.Commit();
-}
-
-std::string DatasetText(const std::vector<std::tuple<std::string, std::string, int>>& columns,
-                        const std::vector<std::vector<std::string>>& rows) {
-  std::string text =
-      R"({"ObjectType":"toDataset", "Direction":"odINOUT", "Encoded":"true", "ValueType":"ovDataSet", "temp":[{"fields":[)";
-  for (size_t i = 0; i < columns.size(); ++i) {
-    const auto& [name, type, size] = columns[i];
-    if (i) text += ", ";
-    text += R"({"Field":")" + name + R"(", "Type":")" + type +
-            R"(", "Primary":"N", "Required":"N", "Size":)" + std::to_string(size) +
-            R"(, "Precision":0, "ReadOnly":"N", "Autogeneration":"N"})";
-  }
-  text += R"(], "buildside":"D"}, {"lines":[)";
-  for (size_t r = 0; r < rows.size(); ++r) {
-    if (r) text += ", ";
-    text += "{\"line" + std::to_string(r) + "\":[";
-    for (size_t c = 0; c < rows[r].size(); ++c) text += (c ? ", " : "") + rows[r][c];
-    text += "]}";
-  }
-  return text + "]}]}";
 }
 
 }  // namespace livrexa::test

@@ -1,4 +1,4 @@
-#include "fb_test_support.h"
+#include "support/firebird_db.h"
 
 #include <unistd.h>
 
@@ -7,8 +7,10 @@
 #include <mutex>
 #include <stdexcept>
 
+#include "handlers/fb_client.h"
 #include "handlers/fb_environment.h"
 #include "handlers/fb_tools.h"
+#include "support/source_dir.h"
 
 namespace livrexa::test {
 
@@ -55,15 +57,6 @@ fs::path RootLocked() {
 }
 
 }  // namespace
-
-fs::path SourceDir() {
-  if (const char* dir = std::getenv("LIVREXA_SOURCE_DIR"); dir && *dir) return dir;
-  std::error_code ec;
-  for (fs::path p = fs::read_symlink("/proc/self/exe", ec).parent_path(); !p.empty() && p != p.root_path();
-       p = p.parent_path())
-    if (fs::exists(p / "db" / "schema.sql", ec)) return p;
-  throw std::runtime_error("source tree not found (set LIVREXA_SOURCE_DIR)");
-}
 
 fs::path TempRoot() {
   std::lock_guard lock(g_mutex);

@@ -1,4 +1,4 @@
-#include "test_listener_client.h"
+#include "support/http_client.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

@@ -1,6 +1,7 @@
 #pragma once
-// End-to-end harness for the handler module: a real listener with TDM on a loopback port, a
-// real database file made from the schema, and a host that records what the handlers hand it.
+// End-to-end harness for the handler module: a real listener with TDM (and every catalogue and
+// circulation flag) on a loopback port, a fresh database file made from the schema and the demo
+// data, and a host that records what the handlers hand it.
 
 #include <gtest/gtest.h>
 
@@ -15,6 +16,8 @@
 
 #include "handlers/host_services.h"
 #include "rest/listener.h"
+#include "rest/mem_table.h"
+#include "support/dataset_rows.h"
 
 namespace livrexa::test {
 
@@ -50,6 +53,35 @@ struct EventReply {
   // Output parameters by upper-case name: the decoded text, or nullopt for a null value.
   std::map<std::string, std::optional<std::string>> params;
   std::optional<std::string> Param(const std::string& name) const;
+  // "Resposta" ("" when absent or null, which fails the test).
+  std::string Resposta() const;
+  // The rows of "Tabela", as a client reads them.
+  TFDMemTable Rows() const { return ReadRows(Param("TABELA")); }
+};
+
+// The inputs of the three general events; what a test leaves out is sent empty (false, 0).
+struct TConsultaInputs {
+  std::string Filtro;
+  std::string Filtro2;
+  bool Desativados = false;
+  std::string Data1;
+  std::string Data2;
+  std::string Usuario;
+  std::string Rotina;
+};
+struct TGravaInputs {
+  std::string Tabela;
+  std::string Tabela2;
+  std::string Tabela3;
+  std::string Tabela4;
+  std::string Usuario;
+  std::string Rotina;
+};
+struct TExcluiInputs {
+  int Numero = 0;
+  int NumUsuario = 0;
+  std::string Usuario;
+  std::string Rotina;
 };
 
 class TdmTest : public ::testing::Test {
@@ -61,9 +93,12 @@ class TdmTest : public ::testing::Test {
   // percent-encoded).
   EventReply Call(const std::string& group, const std::string& event,
                   const std::vector<std::pair<std::string, std::string>>& inputs);
-  EventReply Consulta(int flag, const std::vector<std::pair<std::string, std::string>>& more = {});
-  EventReply Grava(int flag, const std::vector<std::pair<std::string, std::string>>& more = {});
-  EventReply Exclui(int flag, const std::vector<std::pair<std::string, std::string>>& more = {});
+  // "Consulta", "Grava" or "Exclui" with the flag and the inputs given as texts, as they are.
+  EventReply Send(const std::string& event, int flag,
+                  const std::vector<std::pair<std::string, std::string>>& inputs = {});
+  EventReply Consulta(int flag, const TConsultaInputs& in = {});
+  EventReply Grava(int flag, const TGravaInputs& in = {});
+  EventReply Exclui(int flag, const TExcluiInputs& in = {});
 
   // Rows of error-log, as "Usuario|Rotina|Descricao" in T99_NumLog order.
   std::vector<std::string> ErrLogRows();
@@ -76,10 +111,5 @@ class TdmTest : public ::testing::Test {
   std::unique_ptr<TRESTServicePooler> listener_;
   uint16_t port_ = 0;
 };
-
-// A dataset text with the given columns (name, field type name, size) and rows of values already
-// in their written form (e.g. "1", "\"QW5h\"", "true", "null").
-std::string DatasetText(const std::vector<std::tuple<std::string, std::string, int>>& columns,
-                        const std::vector<std::vector<std::string>>& rows);
 
 }  // namespace livrexa::test

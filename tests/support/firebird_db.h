@@ -12,12 +12,9 @@
 #include "handlers/fb_connection.h"
 #include "handlers/fb_pool.h"
 #include "handlers/fb_query.h"
+#include "support/source_dir.h"
 
 namespace livrexa::test {
-
-// The source tree: LIVREXA_SOURCE_DIR (set by CTest), else the first parent folder of the test
-// program that holds db/schema.sql.
-std::filesystem::path SourceDir();
 
 // The temporary folder of this test process (removed when the process ends).
 std::filesystem::path TempRoot();
