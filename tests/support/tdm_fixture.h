@@ -61,27 +61,27 @@ struct EventReply {
 
 // The inputs of the three general events; what a test leaves out is sent empty (false, 0).
 struct TConsultaInputs {
-  std::string Filtro;
-  std::string Filtro2;
+  std::string Filtro{};
+  std::string Filtro2{};
   bool Desativados = false;
-  std::string Data1;
-  std::string Data2;
-  std::string Usuario;
-  std::string Rotina;
+  std::string Data1{};
+  std::string Data2{};
+  std::string Usuario{};
+  std::string Rotina{};
 };
 struct TGravaInputs {
-  std::string Tabela;
-  std::string Tabela2;
-  std::string Tabela3;
-  std::string Tabela4;
-  std::string Usuario;
-  std::string Rotina;
+  std::string Tabela{};
+  std::string Tabela2{};
+  std::string Tabela3{};
+  std::string Tabela4{};
+  std::string Usuario{};
+  std::string Rotina{};
 };
 struct TExcluiInputs {
   int Numero = 0;
   int NumUsuario = 0;
-  std::string Usuario;
-  std::string Rotina;
+  std::string Usuario{};
+  std::string Rotina{};
 };
 
 class TdmTest : public ::testing::Test {
