@@ -218,6 +218,7 @@ void VerificaEmprestimoLeitor(TDM& dm, int K) {
                      "Por este motivo a exclusão não poderá ser realizada.");
 }
 
+// The loan test runs before the transaction, so a loan saved at the same moment can slip past it.
 std::string ExcluiLeitor(TDM& dm, int Numero, int NumUsuario) {
   return ReplyOrFailure(dm, [&] {
     VerificaEmprestimoLeitor(dm, Numero);
@@ -314,6 +315,7 @@ void VerificaUsoTurma(TDM& dm, int K) {
                      "Por este motivo a exclusão não poderá ser realizada.");
 }
 
+// As with the readers, the in-use test runs before the transaction.
 std::string ExcluiTurma(TDM& dm, int Numero, int NumUsuario) {
   return ReplyOrFailure(dm, [&] {
     VerificaUsoTurma(dm, Numero);
