@@ -14,10 +14,6 @@
 
 #include "support/tdm_fixture.h"
 
-// The typed calls and rows name only what a case needs; GCC 12 warns about every member a
-// designated initializer leaves to its default, which is the intent here.
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-
 namespace livrexa::test {
 namespace {
 
@@ -37,10 +33,10 @@ struct TReader {
   int numero = 0;
   std::string leitor = "Beatriz Nunes";
   TCell nasc = Day(2013, 6, 1);
-  std::string cpf;
+  std::string cpf{};
   int turma = 1;
   bool desativado = false;
-  std::map<std::string, std::string> texts;  // further text columns; the others are sent empty
+  std::map<std::string, std::string> texts{};  // further text columns; the others are sent empty
 };
 
 std::string ReaderTable(const TReader& r) {

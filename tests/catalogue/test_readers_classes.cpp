@@ -11,10 +11,6 @@
 
 #include "support/tdm_fixture.h"
 
-// The typed calls and rows name only what a case needs; GCC 12 warns about every member a
-// designated initializer leaves to its default, which is the intent here.
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-
 namespace livrexa::test {
 namespace {
 
