@@ -275,7 +275,7 @@ TEST_F(TdmErrors, FlagsWithoutAlternative) {
             (std::vector<std::string>{"U|R|Erro do servidor. Nenhuma alternativa no flag de consulta."}));
 
   host_.ClearLog();
-  EXPECT_EQ(Send("Grava", 220, {{"Rotina", "R"}, {"Usuario", "U"}}).Param("RESPOSTA"),
+  EXPECT_EQ(Send("Grava", 5, {{"Rotina", "R"}, {"Usuario", "U"}}).Param("RESPOSTA"),
             "Erro do servidor. Nenhuma alternativa no flag de gravação.");
   ASSERT_EQ(host_.Log().size(), 1u);
   EXPECT_EQ(ErrLogRows().size(), 2u);
