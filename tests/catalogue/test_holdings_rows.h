@@ -18,7 +18,7 @@ namespace livrexa::test {
 struct THolding {
   int NumAcervo = 0;
   std::string Titulo = "Memórias Póstumas de Brás Cubas";
-  std::string SubTitulo;
+  std::string SubTitulo = "";
   int NumEditora = 1;
   int NumTipoItem = 1;
   int NumClassific = 1;
@@ -30,20 +30,20 @@ struct THolding {
   bool NaoEmprestar = false;
   bool Emprestado = false;
   std::string Exemplar = "Ex. 1";
-  std::string Volume;
+  std::string Volume = "";
   std::string Edicao = "1ª";
   std::string AnoEdicao = "1881";
   std::string ISBN = "978-85-359-0000-1";
-  std::string Obs1;
-  std::string Obs2;
+  std::string Obs1 = "";
+  std::string Obs2 = "";
   std::string CDD = "869.3";
-  std::string CDU;
+  std::string CDU = "";
   std::string Cutter = "A848m";
   std::string Palavras1 = "ironia";
-  std::string Palavras2;
-  std::string Palavras3;
-  std::string Palavras4;
-  std::string Palavras5;
+  std::string Palavras2 = "";
+  std::string Palavras3 = "";
+  std::string Palavras4 = "";
+  std::string Palavras5 = "";
   std::string Local = "Estante A3";
   int qReplicar = 0;
 };
