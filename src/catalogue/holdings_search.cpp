@@ -122,16 +122,14 @@ void PesquisaAcervo(TDM& dm, const std::string& Filtro, const std::string& Filtr
   }
 
   if (mode == 2) query.SQL.Add("and T09_Emprestado = True ");
-  if (mode == 7)
-    query.SQL.Add(
-        "and T09_NumAcervo in (Select Distinct T11_NumAcervo From T11_INDICE Where Upper(T11_Indice) like " +
-        q + ") ");
-  if (mode == 8)
-    query.SQL.Add(
-        "and T09_NumAcervo in (Select T10_NumAcervo From T10_LINKAU, T05_AUTOR1 Where T10_NumAutor = "
-        "T05_NumAutor "
-        "and Upper(T05_Autor) like " +
-        q + ") ");
+  if (mode == 7) {
+    query.SQL.Add("and T09_NumAcervo in (Select Distinct T11_NumAcervo From T11_INDICE ");
+    query.SQL.Add("Where Upper(T11_Indice) like " + q + ") ");
+  }
+  if (mode == 8) {
+    query.SQL.Add("and T09_NumAcervo in (Select T10_NumAcervo From T10_LINKAU, T05_AUTOR1 ");
+    query.SQL.Add("Where T10_NumAutor = T05_NumAutor and Upper(T05_Autor) like " + q + ") ");
+  }
 
   if (!text.empty()) {
     switch (mode) {

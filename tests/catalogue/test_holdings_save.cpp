@@ -279,10 +279,16 @@ TEST_F(HoldingsSave, AFailingStepUndoesTheHoldingItsCopiesAndItsCompanions) {
   EXPECT_EQ(Grava(180, in).Resposta(), "Field 'T20_Foto' not found");
   EXPECT_EQ(Footprint(), before);
 
+  // The last accession number has no following one for a copy.
+  EXPECT_NE(
+      Save(THolding{.Tombo = 2147483647, .qReplicar = 1}).Resposta().find("numeric value is out of range"),
+      std::string::npos);
+  EXPECT_EQ(Footprint(), before);
+
   // No "Tabela" at all.
   EXPECT_EQ(Grava(180).Resposta(), "Field 'T09_NumAcervo' not found");
   EXPECT_EQ(Footprint(), before);
-  EXPECT_EQ(ErrLogRows().size(), 4u);
+  EXPECT_EQ(ErrLogRows().size(), 5u);
 }
 
 TEST_F(HoldingsSave, ASaveWithoutAPhotoRemovesTheHoldingsPhoto) {
