@@ -30,14 +30,6 @@ void BindTexts(TFbQuery& q, const TFDMemTable& t) {
   for (const char* column : kTextColumns) q.ParamByName(ParamName(index++)).SetAsString(t.AsString(column));
 }
 
-// The acquisition day; a row without one stores none (not the zero date, 30/12/1899).
-void BindAquisicao(TFbParam& param, const TFDMemTable& t) {
-  if (t.IsNull("T09_Aquisicao"))
-    param.SetDataType(TFieldType::ftDate);
-  else
-    param.SetAsDate(t.AsDateTime("T09_Aquisicao"));
-}
-
 // An accession number above 0 belongs to one live holding. A new holding's copies take the
 // numbers that follow its own, so those are tested too.
 void VerificaTombo(TDM& dm, int numero, int64_t tombo, int64_t count) {
@@ -81,7 +73,7 @@ void AtualizaAcervo(TDM& dm, int numero) {
   q.ParamByName("p05").SetAsInteger(t.AsInteger("T09_NumIdioma"));
   q.ParamByName("p06").SetAsInteger(t.AsInteger("T09_Tombo"));
   q.ParamByName("p07").SetAsInteger(t.AsInteger("T09_Paginas"));
-  BindAquisicao(q.ParamByName("p08"), t);
+  q.ParamByName("p08").SetAsDate(t.AsDateTime("T09_Aquisicao"));
   q.ParamByName("p09").SetAsBoolean(t.AsBoolean("T09_NaoEmprestar"));
   BindTexts(q, t);
   q.ParamByName("p27").SetAsInteger(numero);
@@ -174,7 +166,7 @@ std::string InsereAcervo(TDM& dm) {
     q.ParamByName("p04").SetAsInteger(t.AsInteger("T09_NumIdioma"));
     q.ParamByName("p05").SetAsLargeInt(tombo > 0 ? tombo++ : 0);
     q.ParamByName("p06").SetAsInteger(t.AsInteger("T09_Paginas"));
-    BindAquisicao(q.ParamByName("p07"), t);
+    q.ParamByName("p07").SetAsDate(t.AsDateTime("T09_Aquisicao"));
     q.ParamByName("p08").SetAsBoolean(false);
     q.ParamByName("p09").SetAsBoolean(t.AsBoolean("T09_NaoEmprestar"));
     BindTexts(q, t);

@@ -125,9 +125,9 @@ TEST_F(HoldingsSave, NewHoldingStoresEveryColumnAndRepliesItsNumberInSixDigits) 
   EXPECT_EQ(Photo(5), "foto");
   EXPECT_TRUE(host_.Log().empty());
 
-  // A row without an acquisition day stores none rather than the zero date.
+  // A row without an acquisition day stores the zero date, as the clients have always had it.
   EXPECT_EQ(Save(THolding{.Aquisicao = nullptr}).Resposta(), "000006");
-  EXPECT_EQ(Scalar("Select coalesce(T09_Aquisicao, 'null') From T09_ACERVO Where T09_NumAcervo = 6"), "null");
+  EXPECT_EQ(Scalar("Select T09_Aquisicao From T09_ACERVO Where T09_NumAcervo = 6"), "30/12/1899");
 }
 
 TEST_F(HoldingsSave, ExistingHoldingIsUpdatedRepliesItsBareNumberAndKeepsItsLoanMark) {
