@@ -142,17 +142,11 @@ void VerificaUsoCadastro(TDM& dm, const TAuthorityTable& member, int Numero) {
 std::string ExcluiCadastro(TDM& dm, const TAuthorityTable& member, int Numero, int NumUsuario) {
   return ReplyOrFailure(dm, [&] {
     VerificaUsoCadastro(dm, member, Numero);
-    TTransaction transaction(dm.Database1);
-    TFbQuery& q = dm.Query1;
-    q.SetSql({"Update " + std::string(member.table) + " Set " + Column(member, "Exclusao") + " = :p00, " +
-                  Column(member, "ExcluidoPor") + " = :p01 ",
-              "Where " + std::string(member.key) + " = :p02 "});
-    q.ParamByName("p00").SetAsDateTime(Date());
-    q.ParamByName("p01").SetAsInteger(NumUsuario);
-    q.ParamByName("p02").SetAsInteger(Numero);
-    q.ExecSQL();
-    transaction.Commit();
-    q.Close();
+    RunSoftDelete(dm,
+                  {"Update " + std::string(member.table) + " Set " + Column(member, "Exclusao") +
+                       " = :p00, " + Column(member, "ExcluidoPor") + " = :p01 ",
+                   "Where " + std::string(member.key) + " = :p02 "},
+                  Numero, NumUsuario);
     return std::string("OK");
   });
 }

@@ -87,16 +87,10 @@ void VerificaEmprestimoItem(TDM& dm, int NumAcervo) {
 std::string ExcluiAcervo(TDM& dm, int Numero, int NumUsuario) {
   return ReplyOrFailure(dm, [&] {
     VerificaEmprestimoItem(dm, Numero);
-    TTransaction transaction(dm.Database1);
-    TFbQuery& q = dm.Query1;
-    q.SetSql({"Update T09_ACERVO Set ", "T09_Exclusao = :p00, ", "T09_ExcluidoPor = :p01 ",
-              "Where T09_NumAcervo = :p02 "});
-    q.ParamByName("p00").SetAsDateTime(Date());
-    q.ParamByName("p01").SetAsInteger(NumUsuario);
-    q.ParamByName("p02").SetAsInteger(Numero);
-    q.ExecSQL();
-    transaction.Commit();
-    q.Close();
+    RunSoftDelete(dm,
+                  {"Update T09_ACERVO Set ", "T09_Exclusao = :p00, ", "T09_ExcluidoPor = :p01 ",
+                   "Where T09_NumAcervo = :p02 "},
+                  Numero, NumUsuario);
     return std::string("OK");
   });
 }

@@ -183,7 +183,7 @@ std::string InsereAcervo(TDM& dm) {
 
 std::string GravaAcervo(TDM& dm) {
   const TFDMemTable& t = dm.FDMemTable1;
-  try {
+  return ClosingQuery(dm, [&] {
     const int numero = t.AsInteger("T09_NumAcervo");
     std::string reply;
     const int tombo = t.AsInteger("T09_Tombo");
@@ -205,13 +205,8 @@ std::string GravaAcervo(TDM& dm) {
       reply = InsereAcervo(dm);
     }
     transaction.Commit();
-    dm.Query1.Close();
     return reply;
-  } catch (...) {
-    // The transaction guard has rolled back everything the save wrote.
-    dm.Query1.Close();
-    throw;
-  }
+  });
 }
 
 }  // namespace livrexa

@@ -69,20 +69,6 @@ class TReaderFilter {
   int number_;
 };
 
-// Runs the steps of a save and closes the command on the way out, whether they answer or fail;
-// a failure passes on as it was raised (the steps' transaction guard has rolled back by then).
-template <class Steps>
-std::string ClosingQuery(TDM& dm, Steps&& steps) {
-  try {
-    std::string reply = steps();
-    dm.Query1.Close();
-    return reply;
-  } catch (...) {
-    dm.Query1.Close();
-    throw;
-  }
-}
-
 }  // namespace
 
 // ---- readers ----
@@ -222,16 +208,9 @@ void VerificaEmprestimoLeitor(TDM& dm, int K) {
 std::string ExcluiLeitor(TDM& dm, int Numero, int NumUsuario) {
   return ReplyOrFailure(dm, [&] {
     VerificaEmprestimoLeitor(dm, Numero);
-    TTransaction transaction(dm.Database1);
-    TFbQuery& query = dm.Query1;
-    query.SetSql(
-        {"Update T04_LEITOR Set T04_Exclusao = :p00, T04_ExcluidoPor = :p01 Where T04_NumLeitor = :p02 "});
-    query.ParamByName("p00").SetAsDateTime(Date());
-    query.ParamByName("p01").SetAsInteger(NumUsuario);
-    query.ParamByName("p02").SetAsInteger(Numero);
-    query.ExecSQL();
-    transaction.Commit();
-    query.Close();
+    RunSoftDelete(
+        dm, {"Update T04_LEITOR Set T04_Exclusao = :p00, T04_ExcluidoPor = :p01 Where T04_NumLeitor = :p02 "},
+        Numero, NumUsuario);
     return std::string("OK");
   });
 }
@@ -319,16 +298,9 @@ void VerificaUsoTurma(TDM& dm, int K) {
 std::string ExcluiTurma(TDM& dm, int Numero, int NumUsuario) {
   return ReplyOrFailure(dm, [&] {
     VerificaUsoTurma(dm, Numero);
-    TTransaction transaction(dm.Database1);
-    TFbQuery& query = dm.Query1;
-    query.SetSql(
-        {"Update T16_TURMAS Set T16_Exclusao = :p00, T16_ExcluidoPor = :p01 Where T16_NumTurma = :p02 "});
-    query.ParamByName("p00").SetAsDateTime(Date());
-    query.ParamByName("p01").SetAsInteger(NumUsuario);
-    query.ParamByName("p02").SetAsInteger(Numero);
-    query.ExecSQL();
-    transaction.Commit();
-    query.Close();
+    RunSoftDelete(
+        dm, {"Update T16_TURMAS Set T16_Exclusao = :p00, T16_ExcluidoPor = :p01 Where T16_NumTurma = :p02 "},
+        Numero, NumUsuario);
     return std::string("OK");
   });
 }

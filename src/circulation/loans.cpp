@@ -184,8 +184,8 @@ void ConsultaPrevisoes(TDM& dm, const std::string& Filtro) {
 }
 
 std::string GravaEmprestimo(TDM& dm, TFDMemTable& Tabela, TFDMemTable& Tabela2) {
-  try {
-    const std::string reply = RunInTransaction(dm.Database1, [&] {
+  return ClosingQuery(dm, [&] {
+    return RunInTransaction(dm.Database1, [&] {
       dm.Query1.SetSql({"Insert into T12_EMPRE1 (T12_NumLeitor, T12_Data) ", "Values (:p00, :p01) ",
                         "Returning T12_NumEmprest "});
       dm.Query1.ParamByName("p00").SetAsInteger(Tabela.AsInteger("T12_NumLeitor"));
@@ -195,12 +195,7 @@ std::string GravaEmprestimo(TDM& dm, TFDMemTable& Tabela, TFDMemTable& Tabela2) 
       GravaItensEmprestimo(dm, Tabela2, numEmprest);
       return std::to_string(numEmprest);
     });
-    dm.Query1.Close();
-    return reply;
-  } catch (...) {
-    dm.Query1.Close();  // the loan is rolled back whole by now: no header, no item
-    throw;
-  }
+  });
 }
 
 void GravaItensEmprestimo(TDM& dm, TFDMemTable& Tabela, int NumEmprest) {
@@ -267,13 +262,12 @@ std::string GravaRenovacao(TDM& dm, TFDMemTable& Tabela) {
 std::string ExcluiItemEmprestimo(TDM& dm, int Numero, int NumUsuario) {
   return ReplyOrFailure(dm, [&] {
     TTransaction transaction(dm.Database1);
-    dm.Query1.SetSql({"Update T13_EMPRE2 Set T13_Exclusao = :p00, T13_ExcluidoPor = :p01 ",
-                      "Where T13_SeqEmprest = :p02 "});
-    dm.Query1.ParamByName("p00").SetAsDateTime(Date());
-    dm.Query1.ParamByName("p01").SetAsInteger(NumUsuario);
-    dm.Query1.ParamByName("p02").SetAsInteger(Numero);
-    dm.Query1.ExecSQL();
-    if (dm.Query1.RowsAffected() > 0) LiberaAcervoDoItem(dm, Numero);
+    const int64_t deleted =
+        RunSoftDelete(dm,
+                      {"Update T13_EMPRE2 Set T13_Exclusao = :p00, T13_ExcluidoPor = :p01 ",
+                       "Where T13_SeqEmprest = :p02 "},
+                      Numero, NumUsuario);
+    if (deleted > 0) LiberaAcervoDoItem(dm, Numero);
     transaction.Commit();
     dm.Query1.Close();
     return std::string("OK");

@@ -41,8 +41,8 @@ void ConsultaReservasItem(TDM& dm, const std::string& Filtro, const std::string&
 }
 
 std::string GravaReserva(TDM& dm, TFDMemTable& Tabela) {
-  try {
-    const std::string reply = RunInTransaction(dm.Database1, [&] {
+  return ClosingQuery(dm, [&] {
+    return RunInTransaction(dm.Database1, [&] {
       dm.Query1.SetSql(
           {"Insert into T15_RESERV (T15_NumLeitor, T15_NumAcervo, T15_Validade1, T15_Validade2, "
            "T15_Data, T15_Utilizou) ",
@@ -56,25 +56,15 @@ std::string GravaReserva(TDM& dm, TFDMemTable& Tabela) {
       dm.Query1.Open();
       return dm.Query1.AsString(0);
     });
-    dm.Query1.Close();
-    return reply;
-  } catch (...) {
-    dm.Query1.Close();
-    throw;
-  }
+  });
 }
 
 std::string ExcluiReserva(TDM& dm, int Numero, int NumUsuario) {
   return ReplyOrFailure(dm, [&] {
-    TTransaction transaction(dm.Database1);
-    dm.Query1.SetSql({"Update T15_RESERV Set T15_Exclusao = :p00, T15_ExcluidoPor = :p01 ",
-                      "Where T15_NumReserva = :p02 "});
-    dm.Query1.ParamByName("p00").SetAsDateTime(Date());
-    dm.Query1.ParamByName("p01").SetAsInteger(NumUsuario);
-    dm.Query1.ParamByName("p02").SetAsInteger(Numero);
-    dm.Query1.ExecSQL();
-    transaction.Commit();
-    dm.Query1.Close();
+    RunSoftDelete(dm,
+                  {"Update T15_RESERV Set T15_Exclusao = :p00, T15_ExcluidoPor = :p01 ",
+                   "Where T15_NumReserva = :p02 "},
+                  Numero, NumUsuario);
     return std::string("OK");
   });
 }

@@ -16,4 +16,18 @@ std::string SixDigits(int64_t number) {
   return buffer;
 }
 
+int64_t RunSoftDelete(TDM& dm, std::initializer_list<std::string_view> sql, int Numero, int NumUsuario) {
+  TTransaction transaction(dm.Database1);
+  TFbQuery& query = dm.Query1;
+  query.SetSql(sql);
+  query.ParamByName("p00").SetAsDateTime(Date());
+  query.ParamByName("p01").SetAsInteger(NumUsuario);
+  query.ParamByName("p02").SetAsInteger(Numero);
+  query.ExecSQL();
+  const int64_t rows = query.RowsAffected();
+  transaction.Commit();
+  query.Close();
+  return rows;
+}
+
 }  // namespace livrexa

@@ -11,7 +11,9 @@
 
 #include <cstdint>
 #include <exception>
+#include <initializer_list>
 #include <string>
+#include <string_view>
 
 #include "handlers/local_clock.h"
 #include "handlers/tdm.h"
@@ -38,5 +40,25 @@ std::string ReplyOrFailure(TDM& dm, Work&& work) {
     return e.what();
   }
 }
+
+// Runs the steps of an operation that raises its failures (the saves): the command is closed on
+// the way out whether the steps answer or fail, and a failure passes on as it was raised (the
+// steps' transaction guard has rolled back by then).
+template <class Steps>
+std::string ClosingQuery(TDM& dm, Steps&& steps) {
+  try {
+    std::string reply = steps();
+    dm.Query1.Close();
+    return reply;
+  } catch (...) {
+    dm.Query1.Close();
+    throw;
+  }
+}
+
+// The soft delete of one record: the statement "Update <table> Set <Tnn_Exclusao> = :p00,
+// <Tnn_ExcluidoPor> = :p01 Where <key> = :p02", run in a transaction (the caller's, when one is
+// open) with today's date, the deleting user and the record's number. Returns the rows it changed.
+int64_t RunSoftDelete(TDM& dm, std::initializer_list<std::string_view> sql, int Numero, int NumUsuario);
 
 }  // namespace livrexa
