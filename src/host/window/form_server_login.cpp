@@ -39,7 +39,8 @@ TFormServer_Login::TFormServer_Login(TFormServer000& main) : TServerDialog(&main
   frSenha = new QLineEdit(this);
   frSenha->setObjectName("frSenha");
   frSenha->setMaxLength(20);
-  frSenha->setEchoMode(QLineEdit::Password);  // shown as "#" by the style sheet
+  frSenha->setEchoMode(QLineEdit::Password);
+  frSenha->setStyleSheet("QLineEdit { lineedit-password-character: 35; }");  // each character as "#"
   UpperCaseWhileTyping(frUsuario);
   UpperCaseWhileTyping(frSenha);
   column->addWidget(label3);
@@ -51,7 +52,7 @@ TFormServer_Login::TFormServer_Login(TFormServer000& main) : TServerDialog(&main
   column->addLayout(ButtonRow({}, {botaoOK, botaoFechar}));
   connect(botaoOK, &QPushButton::clicked, this, [this] { BotaoOKClick(); });
   connect(botaoFechar, &QPushButton::clicked, this, &QDialog::reject);
-  setFixedSize(sizeHint().expandedTo(QSize(320, 0)));
+  FixSize(QSize(320, 0));
 
   openConfig = [this] {
     TFormServer_Config config(main_);
