@@ -78,11 +78,13 @@ TFormServer000::TFormServer000(QWidget* parent)
   statusPanel1 = new QLabel(this);
   statusPanel1->setFixedWidth(200);
   statusPanel2 = new QLabel(this);
-  statusPanel2->setText(QString(kComputerNamePanelPrefix) + kUsualComputerName);
-  statusPanel2->setFixedWidth(statusPanel2->sizeHint().width());
-  statusPanel2->clear();
   statusBar()->addWidget(statusPanel1);
   statusBar()->addWidget(statusPanel2);
+  // Measured inside the status bar, whose style sheet rule gives the panels their padding.
+  statusPanel2->setText(QString(kComputerNamePanelPrefix) + kUsualComputerName);
+  statusPanel2->ensurePolished();
+  statusPanel2->setFixedWidth(statusPanel2->sizeHint().width());
+  statusPanel2->clear();
   statusBar()->setSizeGripEnabled(false);
   // A fixed size: window managers then offer no maximize button.
   setFixedSize(640, 420);
