@@ -26,7 +26,7 @@
 namespace livrexa::host {
 namespace {
 constexpr const char* kComputerNamePanelPrefix = "Nome desse computador: ";
-// The system's longest computer name (15 characters), as libraries often name their machines.
+// A computer name of the longest length the system allows (15 characters).
 constexpr const char* kUsualComputerName = "BIBLIOTECA-0001";
 }  // namespace
 
