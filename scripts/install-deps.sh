@@ -12,6 +12,11 @@ packages=(
   libfbclient2 firebird3.0-server-core firebird-dev firebird3.0-utils
   # desktop host
   qt6-base-dev xvfb xauth
+  # Qt's own dialog texts (file choosers, standard buttons) in Brazilian Portuguese
+  qt6-translations-l10n
+  # the documentation's screenshots (scripts/screenshot.sh): a window manager that honours the
+  # window flags, and the mouse and keyboard that open the dialogs
+  fluxbox xdotool
   # a known fixed-pitch family for the window's log (any font set may be installed beside it)
   fonts-dejavu-core
   # tests and benchmarks

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <sstream>
 
 #include "host/config_file.h"
 
@@ -32,6 +33,32 @@ std::vector<std::string> GbakBackupArgs(const std::string& database, const std::
 
 std::vector<std::string> GbakRestoreArgs(const std::string& backupFile, const std::string& database) {
   return {"-user", kGbakUser, "-pas", kGbakPassword, "-r", "-p", "4096", "-o", backupFile, database};
+}
+
+std::string RestoreTempPath(const std::string& database) {
+  std::filesystem::path path(database);
+  std::string name = "." + path.filename().string() + ".restauro-" + std::to_string(::getpid());
+  return (path.parent_path() / name).string();
+}
+
+std::vector<std::string> LastLines(const std::string& output, size_t count) {
+  std::vector<std::string> lines;
+  std::istringstream in(output);
+  std::string line;
+  while (std::getline(in, line)) {
+    size_t end = line.find_last_not_of(" \t\r");
+    if (end == std::string::npos) continue;
+    lines.push_back(line.substr(0, end + 1));
+  }
+  if (lines.size() > count) lines.erase(lines.begin(), lines.end() - std::ptrdiff_t(count));
+  return lines;
+}
+
+std::vector<std::string> GbakFailureLines(int exitStatus, const std::string& errorOutput) {
+  std::vector<std::string> lines = LastLines(errorOutput, kGbakMessageLines);
+  if (!lines.empty()) return lines;
+  if (exitStatus < 0) return {"O gbak foi interrompido antes de terminar."};
+  return {"O gbak terminou com o código " + std::to_string(exitStatus) + "."};
 }
 
 }  // namespace livrexa::host

@@ -24,4 +24,18 @@ std::string GbakProgram(const std::filesystem::path& home);
 std::vector<std::string> GbakBackupArgs(const std::string& database, const std::string& backupFile);
 std::vector<std::string> GbakRestoreArgs(const std::string& backupFile, const std::string& database);
 
+// The file a restore writes before it replaces the database: beside the database (same folder,
+// so the final move is a rename), hidden, named after the database and this process.
+std::string RestoreTempPath(const std::string& database);
+
+// How many of gbak's last lines of standard error a failure report carries.
+inline constexpr size_t kGbakMessageLines = 5;
+
+// The last `count` non-blank lines of a program's output, without line ends or trailing blanks.
+std::vector<std::string> LastLines(const std::string& output, size_t count);
+
+// What a failed gbak run said: its last lines of standard error; when it wrote none, its exit
+// status in words.
+std::vector<std::string> GbakFailureLines(int exitStatus, const std::string& errorOutput);
+
 }  // namespace livrexa::host

@@ -63,41 +63,65 @@ void TChildProcesses::Start(const std::string& program, const std::vector<std::s
   std::vector<char*> argvPointers = Pointers(argv);
   std::vector<char*> envpPointers = Pointers(envp);
 
+  // Standard error goes to a pipe; both ends are close-on-exec, so only the dup2 copy (fd 2)
+  // reaches the child and no other child started meanwhile inherits the pipe.
+  int errorPipe[2];
+  if (::pipe2(errorPipe, O_CLOEXEC) != 0)
+    throw LivrexaError("Não foi possível executar " + program + ": " + std::strerror(errno));
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
   posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_adddup2(&actions, errorPipe[1], 2);
   pid_t pid = -1;
   int rc = ::posix_spawnp(&pid, program.c_str(), &actions, nullptr, argvPointers.data(), envpPointers.data());
   posix_spawn_file_actions_destroy(&actions);
-  if (rc != 0) throw LivrexaError("Não foi possível executar " + program + ": " + std::strerror(rc));
+  ::close(errorPipe[1]);
+  if (rc != 0) {
+    ::close(errorPipe[0]);
+    throw LivrexaError("Não foi possível executar " + program + ": " + std::strerror(rc));
+  }
 
   auto started = std::chrono::steady_clock::now();
   std::lock_guard guard(lock_);
   TChild& child = children_.emplace_back();
   child.pid = pid;
-  child.waiter = std::thread([this, &child, pid, started, minimumWait, onExit = std::move(onExit)] {
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    int exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    {
-      std::unique_lock lock(lock_);
-      child.exited = true;
-      changed_.wait_until(lock, started + minimumWait, [this] { return stopping_; });
-      if (stopping_) {
-        child.ended = true;
-        return;
-      }
-    }
-    if (onExit) onExit(exitStatus);
-    {
-      std::lock_guard lock(lock_);
-      child.ended = true;
-    }
-    changed_.notify_all();
-  });
+  child.waiter = std::thread(
+      [this, &child, pid, readEnd = errorPipe[0], started, minimumWait, onExit = std::move(onExit)] {
+        // Read to the end first: a child writing much to a full pipe would never exit otherwise.
+        std::string errorOutput;
+        char buffer[4096];
+        for (;;) {
+          ssize_t n = ::read(readEnd, buffer, sizeof buffer);
+          if (n < 0 && errno == EINTR) continue;
+          if (n <= 0) break;
+          errorOutput.append(buffer, size_t(n));
+          if (errorOutput.size() > 2 * kErrorOutputLimit)
+            errorOutput.erase(0, errorOutput.size() - kErrorOutputLimit);
+        }
+        ::close(readEnd);
+        if (errorOutput.size() > kErrorOutputLimit)
+          errorOutput.erase(0, errorOutput.size() - kErrorOutputLimit);
+        int status = 0;
+        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+        int exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        {
+          std::unique_lock lock(lock_);
+          child.exited = true;
+          changed_.wait_until(lock, started + minimumWait, [this] { return stopping_; });
+          if (stopping_) {
+            child.ended = true;
+            return;
+          }
+        }
+        if (onExit) onExit(exitStatus, errorOutput);
+        {
+          std::lock_guard lock(lock_);
+          child.ended = true;
+        }
+        changed_.notify_all();
+      });
 }
 
 void TChildProcesses::WaitAll() {

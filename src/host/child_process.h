@@ -1,6 +1,7 @@
 #pragma once
 // Starts programs with an argument list (no shell: an argument with blanks stays one argument) and
-// reports their end from a waiter thread, so the host's thread never blocks on them.
+// reports their end, with what they wrote to standard error, from a waiter thread, so the host's
+// thread never blocks on them.
 
 #include <chrono>
 #include <condition_variable>
@@ -15,8 +16,10 @@ namespace livrexa::host {
 
 class TChildProcesses {
  public:
-  // Called on the waiter thread with the child's exit status (-1 when it died of a signal).
-  using TExitHandler = std::function<void(int exitStatus)>;
+  // Called on the waiter thread with the child's exit status (-1 when it died of a signal) and the
+  // end of its standard error (at most kErrorOutputLimit bytes, the last ones).
+  using TExitHandler = std::function<void(int exitStatus, const std::string& errorOutput)>;
+  static constexpr size_t kErrorOutputLimit = 64 * 1024;
 
   TChildProcesses() = default;
   ~TChildProcesses();  // kills children still running and joins the waiters
@@ -24,9 +27,9 @@ class TChildProcesses {
   TChildProcesses& operator=(const TChildProcesses&) = delete;
 
   // Runs `program` (a path, or a name looked up in PATH) with `args`; standard input and output go
-  // to /dev/null. `extraEnvironment` entries ("NAME=value") are added to this process's
-  // environment. `onExit` runs once the child has ended and at least `minimumWait` has passed
-  // since the start. Throws LivrexaError when the program cannot be started.
+  // to /dev/null, standard error to a pipe that the waiter reads. `extraEnvironment` entries ("NAME=value")
+  // are added to this process's environment. `onExit` runs once the child has ended and at least
+  // `minimumWait` has passed since the start. Throws LivrexaError when the program cannot be started.
   void Start(const std::string& program, const std::vector<std::string>& args,
              const std::vector<std::string>& extraEnvironment, std::chrono::milliseconds minimumWait,
              TExitHandler onExit);

@@ -28,8 +28,8 @@ void TConsoleView::ShowMessage(const std::string& text) {
   Line(err_, text);
 }
 
-void TConsoleView::OpenLogin() {
-  loginAsked_ = true;
+void TConsoleView::OpenSettings() {
+  settingsAsked_ = true;
   Line(err_, "Sem janela não há tela de configuração: corrija " + configPath_ +
                  " (seção [INDICE]: LocalLivrexaDB com o caminho do banco de dados, Porta, HoraBackup,"
                  " PastaBackup1 e PastaBackup2) e inicie o servidor de novo.");

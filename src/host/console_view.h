@@ -17,13 +17,13 @@ class TConsoleView : public THostView {
   void ShowStatusPanels(const std::string& panel1, const std::string& panel2) override;
   void ShowTitle(const std::string& title) override;
   void ShowMessage(const std::string& text) override;
-  void OpenLogin() override;
+  void OpenSettings() override;
   void AppendLogEntry(const std::string& entry) override;
   void ClearLog() override {}
   void AddRequestCount() override { ++requests_; }
 
   long long Requests() const { return requests_; }
-  bool LoginAsked() const { return loginAsked_; }
+  bool SettingsAsked() const { return settingsAsked_; }
 
  private:
   void Line(std::FILE* stream, const std::string& text);
@@ -32,7 +32,7 @@ class TConsoleView : public THostView {
   std::FILE* err_;
   std::string configPath_;
   long long requests_ = 0;
-  bool loginAsked_ = false;
+  bool settingsAsked_ = false;
 };
 
 // One line of console output: CR and LF inside the text become blanks.

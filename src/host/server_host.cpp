@@ -48,19 +48,26 @@ TServerHost::TStartOutcome TServerHost::FormShow() {
   else
     WriteFirstStartConfig(home_);  // the settings in memory stay empty for this run
 
-  if (FileExists(settings_.LocalDB())) {
+  if (DatabaseFound()) {
     BotaoOKClick();
     return TStartOutcome::Serving;
   }
   view_.ShowMessage(kDatabaseNotFound);
-  view_.OpenLogin();
+  view_.OpenSettings();
   return TStartOutcome::NotConfigured;
 }
 
+bool TServerHost::DatabaseFound() const {
+  return FileExists(settings_.LocalDB());
+}
+
 void TServerHost::BotaoOKClick() {
-  listener_.Deactivate();
   int port = settings_.Porta();
   listener_.Activate(port);  // a failure leaves title and timer as they were
+  ShowServing(port);
+}
+
+void TServerHost::ShowServing(int port) {
   std::string title = kServingTitlePrefix + std::to_string(port);
   settings_.SetTitle(title);
   view_.ShowTitle(title);
@@ -108,7 +115,22 @@ void TServerHost::JvTimer1Timer() {
 }
 
 void TServerHost::SaveSettings(const TServerSettings& values) {
-  WriteConfig(home_, values);
+  bool wasActive = listener_.Active();
+  int oldPort = listener_.Port();
+  listener_.Activate(values.vPorta);
+  try {
+    WriteConfig(home_, values);
+  } catch (...) {
+    // The file keeps the old settings: so does the listener, as far as it can.
+    try {
+      if (!wasActive)
+        listener_.Deactivate();
+      else if (oldPort != values.vPorta)
+        listener_.Activate(oldPort);
+    } catch (const std::exception&) {
+    }
+    throw;
+  }
   TServerSettings current = settings_.Get();
   current.vLocalDB = values.vLocalDB;
   current.vPorta = values.vPorta;
@@ -116,12 +138,15 @@ void TServerHost::SaveSettings(const TServerSettings& values) {
   current.vPastaBackup1 = values.vPastaBackup1;
   current.vPastaBackup2 = values.vPastaBackup2;
   settings_.Set(current);
-  BotaoOKClick();
+  ShowServing(values.vPorta);
 }
 
 void TServerHost::RunRestore(const std::string& backupFile, std::function<void()> done) {
   listener_.Deactivate();
-  backup_.RestauraBackup(settings_.LocalDB(), backupFile, std::move(done));
+  backup_.RestauraBackup(settings_.LocalDB(), backupFile, [this, done](const std::string& failure) {
+    if (!failure.empty()) view_.ShowMessage(std::string(kRestoreFailed) + "\r\r" + failure);
+    if (done) done();
+  });
 }
 
 void TServerHost::Shutdown() {

@@ -19,6 +19,7 @@ namespace livrexa::host {
 inline constexpr const char* kDatabaseNotFound =
     "Banco de dados não localizado na pasta.\r\rInforme corretamente na tela a seguir  ";
 inline constexpr int kBackupTimerIntervalMs = 600000;
+inline constexpr const char* kRestoreFailed = "O backup não foi restaurado.";
 
 class TServerHost {
  public:
@@ -29,21 +30,28 @@ class TServerHost {
 
   // Start-up: clears the settings, fills the status panels, reads Config1.ini (or writes the
   // first-start file) and starts the listener when the database file exists; otherwise shows the
-  // not-found message and opens the login. A listener that cannot start throws LivrexaError.
+  // not-found message and opens the settings (without a database there is no administrator to
+  // check). A listener that cannot start throws TPortError.
   TStartOutcome FormShow();
 
+  // Whether vLocalDB names an existing file (not a folder).
+  bool DatabaseFound() const;
+
   // (Re)starts the listener on vPorta, sets the title and enables the backup timer. Throws
-  // LivrexaError when the listener cannot start; the title and the timer then stay as they were.
+  // TPortError when the listener cannot start; the title and the timer then stay as they were.
   void BotaoOKClick();
 
   // One tick of the backup timer.
   void JvTimer1Timer();
 
-  // The settings dialog's save: Config1.ini, the settings in memory, then BotaoOKClick.
+  // The settings dialog's save. The new port is opened first: when it cannot be, TPortError is
+  // thrown and the listener, Config1.ini, the settings and the title stay as they were. Then
+  // Config1.ini, the settings in memory, the title and the timer, as BotaoOKClick does.
   void SaveSettings(const TServerSettings& values);
 
   // The restore dialog's run: listener off, RestauraBackup, then `done` on the host's thread
-  // (the dialog then restarts the listener with BotaoOKClick).
+  // (the dialog then restarts the listener with BotaoOKClick). A failed restore is shown in a
+  // message box before `done`.
   void RunRestore(const std::string& backupFile, std::function<void()> done);
 
   void Log(const std::string& entry) { view_.AppendLogEntry(entry); }
@@ -59,6 +67,9 @@ class TServerHost {
   bool BackupRunning() const { return backupRunning_; }
 
  private:
+  // Title with the port and the backup timer on, once the listener serves `port`.
+  void ShowServing(int port);
+
   std::filesystem::path home_;
   THostSettings& settings_;
   THostView& view_;

@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -118,7 +119,7 @@ class TRecordingView : public THostView {
   }
   void ShowTitle(const std::string& t) override { title = t; }
   void ShowMessage(const std::string& text) override { messages.push_back(text); }
-  void OpenLogin() override { ++loginsOpened; }
+  void OpenSettings() override { ++settingsOpened; }
   void AppendLogEntry(const std::string& entry) override { log.push_back(entry); }
   void ClearLog() override {
     log.clear();
@@ -128,26 +129,31 @@ class TRecordingView : public THostView {
 
   std::string panel1, panel2, title;
   std::vector<std::string> messages, log;
-  int loginsOpened = 0, clears = 0, requests = 0;
+  int settingsOpened = 0, clears = 0, requests = 0;
 };
 
+// Records its switching; a port in `busyPorts` cannot be opened (in use by another program).
 class TRecordingListener : public TListenerControl {
  public:
   void Deactivate() override {
     active = false;
+    activePort = 0;
     calls.push_back("off");
   }
   void Activate(int port) override {
+    if (active && port == activePort) return;
     calls.push_back("on " + std::to_string(port));
-    if (failWith.size()) throw LivrexaError(failWith);
+    for (int busy : busyPorts)
+      if (busy == port) throw TPortError(port, EADDRINUSE, "Address already in use");
     active = true;
     activePort = port;
   }
   bool Active() const override { return active; }
+  int Port() const override { return activePort; }
 
   bool active = false;
   int activePort = 0;
-  std::string failWith;
+  std::vector<int> busyPorts;
   std::vector<std::string> calls;
 };
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "firebird_test_db.h"
 #include "host/backup_files.h"
 #include "host/server_host.h"
@@ -20,6 +22,11 @@ class GbakTest : public ::testing::Test {
       GTEST_SKIP() << "gbak and isql-fb are needed";
     tools.backupMinimumWait = std::chrono::milliseconds(0);
     tools.emptyConnectionPool = [this] { ++poolEmptied; };
+    // The restored file must open: isql-fb counts its rows.
+    tools.checkDatabase = [this](const std::string& path) {
+      checked.push_back(path);
+      if (CountRows(home.path(), path) < 0) throw LivrexaError("o arquivo restaurado não abre: " + path);
+    };
     fs::create_directories(home.path() / "dados com espaço");
     fs::create_directories(home.path() / "Backup");
     fs::create_directories(home.path() / "Backup 2");
@@ -34,6 +41,14 @@ class GbakTest : public ::testing::Test {
   void Tick() {
     host->JvTimer1Timer();
     ASSERT_TRUE(thread.RunUntil([&] { return !host->BackupRunning(); }));
+  }
+  // Every file of the database's folder (a failed restore leaves no temporary file there).
+  std::vector<std::string> DatabaseFolder() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(fs::path(database).parent_path()))
+      names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
   }
   void Restore(const std::string& backup) {
     bool done = false;
@@ -50,6 +65,7 @@ class GbakTest : public ::testing::Test {
   TFixedClock clock;
   TBackupTools tools;
   int poolEmptied = 0;
+  std::vector<std::string> checked;
   std::string database;
   std::unique_ptr<TServerHost> host;
 };
@@ -76,22 +92,81 @@ TEST_F(GbakTest, SecondFolderAlreadyHoldingTheDaysFileIsNotOverwritten) {
   EXPECT_EQ(view.log.at(4), "*** Erro ao copiar o backup para 2ª pasta: " + file2);
 }
 
-TEST_F(GbakTest, BackupOfAMissingDatabaseReportsNoFile) {
-  settings.Set({home.text() + "nao existe.FDB", home.text() + "Backup", "", 7022, 12});
+TEST_F(GbakTest, BackupOfAMissingDatabaseReportsNoFileAndWhatGbakSaid) {
+  std::string missing = home.text() + "nao existe.FDB";
+  settings.Set({missing, home.text() + "Backup", "", 7022, 12});
   Tick();
   EXPECT_EQ(view.log.at(3), "*** Backup não foi gerado em " + home.text() + "Backup/BackupLX-2024-05-31.FBK");
+  // gbak's own lines follow: the file it could not open, and its closing line.
+  ASSERT_GE(view.log.size(), 9u);
+  EXPECT_EQ(view.log.at(4).rfind("gbak: ERROR:", 0), 0u) << view.log.at(4);
+  EXPECT_NE(view.log.at(4).find(missing), std::string::npos) << view.log.at(4);
+  auto blank = std::find(view.log.begin() + 4, view.log.end(), "");
+  ASSERT_NE(blank, view.log.end());
+  EXPECT_EQ(*(blank - 1), "gbak:Exiting before completion due to errors");
 }
 
-TEST_F(GbakTest, RestoringAMissingBackupLeavesTheOldCopyAndNoDatabase) {
+TEST_F(GbakTest, RestoringAMissingBackupLeavesTheDatabaseAndTheOldCopyInPlace) {
   WriteFileBytes(home.path() / "Livrexa.old", "cópia anterior");
-  Restore(home.text() + "Backup/nao-existe.FBK");
-  EXPECT_FALSE(fs::exists(database));
-  EXPECT_TRUE(fs::exists(home.path() / "Livrexa.old"));
-  EXPECT_EQ(CountRows(home.path(), home.text() + "Livrexa.old"), 5) << "the database was moved aside whole";
-  EXPECT_EQ(view.log, (std::vector<std::string>{"Arquivo Livrexa.old excluído com sucesso.",
-                                                "Arquivo " + database + " renomeado com sucesso."}));
-  EXPECT_EQ(poolEmptied, 1);
+  std::vector<std::string> folderBefore = DatabaseFolder();
+  std::string backup = home.text() + "Backup/nao-existe.FBK";
+  Restore(backup);
+  EXPECT_EQ(CountRows(home.path(), database), 5) << "the database was not touched";
+  EXPECT_EQ(ReadFileBytes(home.path() / "Livrexa.old"), "cópia anterior");
+  EXPECT_EQ(DatabaseFolder(), folderBefore) << "no restored file left behind";
+  EXPECT_EQ(view.log,
+            (std::vector<std::string>{
+                "Erro no restore - 31/05/2024 12:00:00", "gbak: ERROR:cannot open backup file " + backup,
+                "gbak:Exiting before completion due to errors", "*** Erro no restore ***"}));
+  EXPECT_EQ(view.messages,
+            (std::vector<std::string>{"O backup não foi restaurado.\r\rgbak: ERROR:cannot open backup file " +
+                                      backup + "\rgbak:Exiting before completion due to errors"}));
+  EXPECT_EQ(poolEmptied, 0);
+  EXPECT_TRUE(checked.empty());
   EXPECT_EQ(listener.calls, (std::vector<std::string>{"off"}));
+}
+
+TEST_F(GbakTest, RestoringAFileThatIsNoBackupLeavesTheDatabase) {
+  std::string notABackup = home.text() + "Backup/BackupLX-2024-05-30.FBK";
+  WriteFileBytes(notABackup, std::string(8192, 'x'));
+  std::vector<std::string> folderBefore = DatabaseFolder();
+  Restore(notABackup);
+  EXPECT_EQ(CountRows(home.path(), database), 5);
+  EXPECT_EQ(DatabaseFolder(), folderBefore);
+  EXPECT_FALSE(fs::exists(home.path() / "Livrexa.old"));
+  ASSERT_GE(view.log.size(), 3u);
+  EXPECT_EQ(view.log.front(), "Erro no restore - 31/05/2024 12:00:00");
+  EXPECT_EQ(view.log.at(1).rfind("gbak:", 0), 0u) << view.log.at(1);
+  EXPECT_EQ(view.log.back(), "*** Erro no restore ***");
+  EXPECT_EQ(view.messages.size(), 1u);
+}
+
+TEST_F(GbakTest, RestoredFileThatDoesNotOpenIsDiscarded) {
+  Tick();
+  std::string backup = home.text() + "Backup/BackupLX-2024-05-31.FBK";
+  RunIsql(home.path(), "insert into T values (100);\ncommit;\n", database);
+  std::vector<std::string> folderBefore = DatabaseFolder();
+  tools.checkDatabase = [](const std::string&) { throw LivrexaError("I/O error for file"); };
+  host = std::make_unique<TServerHost>(home.path(), settings, view, thread, timer, listener, clock, tools);
+  view.log.clear();
+  Restore(backup);
+  EXPECT_EQ(CountRows(home.path(), database), 6) << "the database in place is untouched";
+  EXPECT_EQ(DatabaseFolder(), folderBefore);
+  EXPECT_EQ(view.log, (std::vector<std::string>{"Erro no restore - 31/05/2024 12:00:00", "I/O error for file",
+                                                "*** Erro no restore ***"}));
+  EXPECT_EQ(view.messages, (std::vector<std::string>{"O backup não foi restaurado.\r\rI/O error for file"}));
+}
+
+TEST_F(GbakTest, RestoreCreatesADatabaseThatWasMissing) {
+  Tick();
+  std::string backup = home.text() + "Backup/BackupLX-2024-05-31.FBK";
+  fs::remove(database);
+  view.log.clear();
+  Restore(backup);
+  EXPECT_EQ(CountRows(home.path(), database), 5);
+  EXPECT_EQ(view.log, (std::vector<std::string>{"Arquivo Livrexa.old excluído com sucesso.",
+                                                "Arquivo " + backup + " restaurado com sucesso."}));
+  EXPECT_TRUE(view.messages.empty());
 }
 
 TEST_F(GbakTest, FullRoundTripBringsBackTheDataOfTheBackup) {
@@ -107,11 +182,18 @@ TEST_F(GbakTest, FullRoundTripBringsBackTheDataOfTheBackup) {
   EXPECT_EQ(view.log, (std::vector<std::string>{"Arquivo Livrexa.old excluído com sucesso.",
                                                 "Arquivo " + database + " renomeado com sucesso.",
                                                 "Arquivo " + backup + " restaurado com sucesso."}));
+  EXPECT_TRUE(view.messages.empty());
+  EXPECT_EQ(poolEmptied, 1);
+  // gbak wrote a file of its own beside the database, which opened before it took the place.
+  ASSERT_EQ(checked.size(), 1u);
+  EXPECT_EQ(fs::path(checked[0]).parent_path(), fs::path(database).parent_path());
+  EXPECT_NE(checked[0], database);
+  EXPECT_FALSE(fs::exists(checked[0]));
   std::string pageSize = RunIsql(home.path(), "show database;\n", database);
   EXPECT_NE(pageSize.find("PAGE_SIZE 4096"), std::string::npos) << pageSize;
 }
 
-TEST_F(GbakTest, MoveThatFailsLeavesTheDatabaseAndGbakRefusesToOverwrite) {
+TEST_F(GbakTest, OldCopyThatCannotBeDeletedLeavesTheDatabase) {
   Tick();
   std::string backup = home.text() + "Backup/BackupLX-2024-05-31.FBK";
   RunIsql(home.path(), "insert into T values (100);\ncommit;\n", database);
@@ -119,8 +201,11 @@ TEST_F(GbakTest, MoveThatFailsLeavesTheDatabaseAndGbakRefusesToOverwrite) {
   fs::create_directories(home.path() / "Livrexa.old" / "dentro");
   view.log.clear();
   Restore(backup);
-  EXPECT_TRUE(view.log.empty()) << view.log.front();
+  EXPECT_EQ(view.log, (std::vector<std::string>{"Erro no restore - 31/05/2024 12:00:00",
+                                                "Não foi possível excluir " + home.text() + "Livrexa.old.",
+                                                "*** Erro no restore ***"}));
   EXPECT_EQ(CountRows(home.path(), database), 6) << "the database in place is untouched";
+  EXPECT_EQ(poolEmptied, 0);
 }
 
 }  // namespace

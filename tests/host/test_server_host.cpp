@@ -63,7 +63,7 @@ TEST_F(ServerHostTest, FirstStartInAnEmptyHomeWritesTheFileAndAsksForTheSettings
   ASSERT_EQ(view.messages.size(), 1u);
   EXPECT_EQ(view.messages[0],
             "Banco de dados não localizado na pasta.\r\rInforme corretamente na tela a seguir  ");
-  EXPECT_EQ(view.loginsOpened, 1);
+  EXPECT_EQ(view.settingsOpened, 1) << "no database, no administrator to check: the settings at once";
   EXPECT_TRUE(listener.calls.empty());
   EXPECT_FALSE(timer.enabled);
   EXPECT_EQ(settings.Title(), "Servidor do Banco de Dados do Livrexa 1.0 - Porta 8022");
@@ -77,17 +77,21 @@ TEST_F(ServerHostTest, DatabasePathNamingAFolderIsNotFound) {
   ASSERT_EQ(view.messages.size(), 1u);
   EXPECT_EQ(view.messages[0],
             "Banco de dados não localizado na pasta.\r\rInforme corretamente na tela a seguir  ");
+  EXPECT_EQ(view.settingsOpened, 1);
   EXPECT_TRUE(listener.calls.empty());
+  EXPECT_FALSE(Host().DatabaseFound());
 }
 
 TEST_F(ServerHostTest, ExistingDatabaseStartsTheListenerOnThePortAndEnablesTheTimer) {
   WriteConfigFile({MakeDatabaseFile(), home.text(), "", 7123, 3});
   EXPECT_EQ(Host().FormShow(), TServerHost::TStartOutcome::Serving);
-  EXPECT_EQ(listener.calls, (std::vector<std::string>{"off", "on 7123"}));
+  EXPECT_EQ(listener.calls, (std::vector<std::string>{"on 7123"}));
   EXPECT_EQ(settings.Title(), "Servidor do Banco de Dados do Livrexa 1.1 - Porta 7123");
   EXPECT_EQ(view.title, settings.Title());
   EXPECT_TRUE(timer.enabled);
   EXPECT_TRUE(view.messages.empty());
+  EXPECT_EQ(view.settingsOpened, 0);
+  EXPECT_TRUE(Host().DatabaseFound());
   EXPECT_EQ(settings.Get().vHoraBackup, 3);
 }
 
@@ -97,17 +101,18 @@ TEST_F(ServerHostTest, ConfiguredButMissingDatabaseKeepsTheFileAndAsksForTheSett
   EXPECT_EQ(Host().FormShow(), TServerHost::TStartOutcome::NotConfigured);
   EXPECT_EQ(ReadFileBytes(home.path() / "Config1.ini"), before);
   EXPECT_EQ(settings.Get().vPorta, 7123);
-  EXPECT_EQ(view.loginsOpened, 1);
+  EXPECT_EQ(view.settingsOpened, 1);
 }
 
 TEST_F(ServerHostTest, ListenerThatCannotStartLeavesTitleAndTimerAlone) {
   WriteConfigFile({MakeDatabaseFile(), home.text(), "", 7123, 3});
-  listener.failWith = "bind: Address already in use";
+  listener.busyPorts = {7123};
   try {
     Host().FormShow();
     FAIL() << "the listener failure must reach the caller";
-  } catch (const LivrexaError& e) {
-    EXPECT_STREQ(e.what(), "bind: Address already in use");
+  } catch (const TPortError& e) {
+    EXPECT_STREQ(e.what(),
+                 "Não foi possível abrir a porta 7123: A porta 7123 já está em uso por outro programa.");
   }
   EXPECT_EQ(settings.Title(), "Servidor do Banco de Dados do Livrexa 1.0 - Porta 8022");
   EXPECT_FALSE(timer.enabled);
@@ -121,8 +126,79 @@ TEST_F(ServerHostTest, SavingSettingsWritesTheFileUpdatesMemoryAndRestartsOnTheN
   EXPECT_EQ(ReadConfig(home.path()).vPorta, 7200);
   EXPECT_EQ(settings.Get().vHoraBackup, 22);
   EXPECT_EQ(settings.Get().vPastaBackup1, home.text() + "b1");
-  EXPECT_EQ(listener.calls, (std::vector<std::string>{"off", "on 7123", "off", "on 7200"}));
+  EXPECT_EQ(listener.calls, (std::vector<std::string>{"on 7123", "on 7200"}));
   EXPECT_EQ(settings.Title(), "Servidor do Banco de Dados do Livrexa 1.1 - Porta 7200");
+}
+
+TEST_F(ServerHostTest, SavingAPortInUseKeepsTheListenerTheFileAndTheTitle) {
+  std::string db = MakeDatabaseFile();
+  WriteConfigFile({db, home.text(), "", 7123, 3});
+  Host().FormShow();
+  std::string fileBefore = ReadFileBytes(home.path() / "Config1.ini");
+  listener.busyPorts = {7200};
+  try {
+    Host().SaveSettings({db, home.text() + "b1", "", 7200, 22});
+    FAIL() << "a port in use must be reported";
+  } catch (const TPortError& e) {
+    EXPECT_EQ(std::string(e.what()),
+              "Não foi possível abrir a porta 7200: A porta 7200 já está em uso por outro programa.");
+  }
+  EXPECT_EQ(ReadFileBytes(home.path() / "Config1.ini"), fileBefore);
+  EXPECT_EQ(settings.Get().vPorta, 7123);
+  EXPECT_EQ(settings.Get().vHoraBackup, 3);
+  EXPECT_EQ(settings.Title(), "Servidor do Banco de Dados do Livrexa 1.1 - Porta 7123");
+  EXPECT_TRUE(listener.active);
+  EXPECT_EQ(listener.activePort, 7123) << "the old port keeps serving";
+  EXPECT_EQ(listener.calls, (std::vector<std::string>{"on 7123", "on 7200"})) << "never switched off";
+}
+
+TEST_F(ServerHostTest, SettingsFileThatCannotBeWrittenLeavesTheListenerOnItsOldPort) {
+  std::string db = MakeDatabaseFile();
+  WriteConfigFile({db, home.text(), "", 7123, 3});
+  Host().FormShow();
+  fs::remove(home.path() / "Config1.ini");
+  fs::create_directories(home.path() / "Config1.ini" / "pasta");  // no file can be written there
+  EXPECT_THROW(Host().SaveSettings({db, home.text() + "b1", "", 7200, 22}), LivrexaError);
+  EXPECT_EQ(listener.activePort, 7123);
+  EXPECT_EQ(settings.Get().vPorta, 7123);
+  EXPECT_EQ(settings.Title(), "Servidor do Banco de Dados do Livrexa 1.1 - Porta 7123");
+}
+
+TEST_F(ServerHostTest, MissingDatabaseThenSavedSettingsStartTheListener) {
+  WriteConfigFile({home.text() + "falta.FDB", home.text(), "", 7123, 3});
+  EXPECT_EQ(Host().FormShow(), TServerHost::TStartOutcome::NotConfigured);
+  EXPECT_FALSE(timer.enabled);
+  listener.busyPorts = {7300};
+  EXPECT_THROW(Host().SaveSettings({MakeDatabaseFile(), home.text() + "b1", "", 7300, 3}), TPortError);
+  EXPECT_FALSE(listener.active);
+  EXPECT_EQ(ReadConfig(home.path()).vLocalDB, home.text() + "falta.FDB") << "nothing written";
+  Host().SaveSettings({home.text() + "Livrexa.FDB", home.text() + "b1", "", 7301, 3});
+  EXPECT_TRUE(Host().DatabaseFound());
+  EXPECT_EQ(listener.activePort, 7301);
+  EXPECT_TRUE(timer.enabled);
+  EXPECT_EQ(settings.Title(), "Servidor do Banco de Dados do Livrexa 1.1 - Porta 7301");
+  EXPECT_EQ(ReadConfig(home.path()).vLocalDB, home.text() + "Livrexa.FDB");
+}
+
+TEST(PortErrorText, ReasonsInTheOperatorsWords) {
+  struct Case {
+    int port, error;
+    std::string text;
+  } cases[] = {
+      {7022, EADDRINUSE,
+       "Não foi possível abrir a porta 7022: A porta 7022 já está em uso por outro programa."},
+      {80, EACCES,
+       "Não foi possível abrir a porta 80: o sistema não permite que este programa use essa porta."},
+      {7022, EADDRNOTAVAIL,
+       "Não foi possível abrir a porta 7022: o endereço pedido não existe neste computador."},
+      {0, EINVAL, "Não foi possível abrir a porta 0: número de porta inválido."},
+  };
+  for (const auto& c : cases) {
+    std::string detail = c.error == EINVAL ? "número de porta inválido." : "engine text";
+    TPortError error(c.port, c.error, detail);
+    EXPECT_EQ(std::string(error.what()), c.text);
+    EXPECT_EQ(error.Port(), c.port);
+  }
 }
 
 TEST_F(ServerHostTest, TimerTicksOnlyFromTheHourAndOncePerDay) {
@@ -204,7 +280,41 @@ TEST_F(ServerHostTest, FailedBackupIsTriedAgainAtTheNextTick) {
   clock.Set(2024, 5, 31, 9);
   EXPECT_TRUE(RunBackupTick());
   EXPECT_EQ(view.log.at(3), "*** Backup não foi gerado em " + home.text() + "b1/BackupLX-2024-05-31.FBK");
+  EXPECT_EQ(view.log.at(4), "O gbak terminou com o código 1.") << "gbak said nothing: its exit status";
+  EXPECT_EQ(view.log.at(5), "");
   EXPECT_TRUE(RunBackupTick());
+}
+
+TEST_F(ServerHostTest, FailedBackupLogsTheLastLinesGbakWroteAndKeepsNoPartialFile) {
+  fs::create_directory(home.path() / "b1");
+  fs::create_directory(home.path() / "b2");
+  // Writes part of the backup, complains on standard error (blank lines, CR LF) and fails.
+  tools.gbakProgram = WriteFakeGbak(home.path(),
+                                    "echo parte > \"$last\"\n"
+                                    "printf 'gbak: linha 1\\n\\ngbak: linha 2\\r\\ngbak: linha 3\\n' >&2\n"
+                                    "printf 'gbak: linha 4\\ngbak: linha 5\\n   \\ngbak: linha 6  \\n' >&2\n"
+                                    "echo 'não vai para o log'\n"
+                                    "exit 1");
+  settings.Set({MakeDatabaseFile(), home.text() + "b1", home.text() + "b2", 7022, 0});
+  clock.Set(2024, 5, 31, 9);
+  EXPECT_TRUE(RunBackupTick());
+  std::string file1 = home.text() + "b1/BackupLX-2024-05-31.FBK";
+  EXPECT_FALSE(fs::exists(file1)) << "part of a backup is not the day's backup";
+  EXPECT_EQ(std::vector<std::string>(view.log.begin() + 3, view.log.begin() + 10),
+            (std::vector<std::string>{
+                "*** Backup não foi gerado em " + file1, "gbak: linha 2", "gbak: linha 3", "gbak: linha 4",
+                "gbak: linha 5", "gbak: linha 6",
+                "*** Erro ao copiar o backup para 2ª pasta: " + home.text() + "b2/BackupLX-2024-05-31.FBK"}));
+}
+
+TEST(GbakOutput, LastLinesAndTheExitStatusWhenSilent) {
+  EXPECT_EQ(LastLines("a\r\n\n  \nb  \nc\n", 2), (std::vector<std::string>{"b", "c"}));
+  EXPECT_EQ(LastLines("so uma", 5), (std::vector<std::string>{"so uma"}));
+  EXPECT_TRUE(LastLines(" \n\t\n", 5).empty());
+  EXPECT_EQ(GbakFailureLines(3, "\n"), (std::vector<std::string>{"O gbak terminou com o código 3."}));
+  EXPECT_EQ(GbakFailureLines(-1, ""),
+            (std::vector<std::string>{"O gbak foi interrompido antes de terminar."}));
+  EXPECT_EQ(GbakFailureLines(1, "gbak: x\n"), (std::vector<std::string>{"gbak: x"}));
 }
 
 TEST_F(ServerHostTest, MissingBackupProgramIsReportedAsABackupError) {
@@ -248,6 +358,7 @@ TEST(BackupFiles, NamesAndArgumentLists) {
   EXPECT_EQ(GbakProgram(home.path()), "gbak") << "not executable";
   fs::permissions(home.path() / "Firebird4" / "gbak", fs::perms::owner_all);
   EXPECT_EQ(GbakProgram(home.path()), (home.path() / "Firebird4" / "gbak").string());
+  EXPECT_EQ(RestoreTempPath("/a b/Livrexa.FDB"), "/a b/.Livrexa.FDB.restauro-" + std::to_string(getpid()));
 }
 
 TEST(HostClock, TextsAndElapsedTime) {

@@ -164,6 +164,25 @@ TEST_F(ServerProcessTest, HeadlessServerServesLogsAndStopsOnSignal) {
   EXPECT_EQ(HttpGet(port, "/"), "") << "the port is closed";
 }
 
+TEST_F(ServerProcessTest, PortInUseIsToldInPortugueseAndNothingServes) {
+  int port = PrepareServingHome();
+  int blocker = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in any{};
+  any.sin_family = AF_INET;
+  any.sin_port = htons(uint16_t(port));
+  any.sin_addr.s_addr = htonl(INADDR_ANY);
+  ASSERT_EQ(bind(blocker, reinterpret_cast<sockaddr*>(&any), sizeof any), 0);
+  ASSERT_EQ(listen(blocker, 4), 0);
+  TServerProcess server(home.path(), runtime);
+  EXPECT_EQ(server.Wait(std::chrono::seconds(30)), 1);
+  close(blocker);
+  std::string number = std::to_string(port);
+  EXPECT_NE(server.Err().find("Não foi possível abrir a porta " + number + ": A porta " + number +
+                              " já está em uso por outro programa."),
+            std::string::npos)
+      << server.Err();
+}
+
 TEST_F(ServerProcessTest, SecondInstanceEndsAtOnceAndTheFirstKeepsServing) {
   int port = PrepareServingHome();
   TServerProcess first(home.path(), runtime);

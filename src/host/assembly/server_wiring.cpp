@@ -1,7 +1,10 @@
 #include "host/assembly/server_wiring.h"
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 
+#include "handlers/fb_connection.h"
 #include "handlers/fb_environment.h"
 #include "handlers/fb_pool.h"
 #include "handlers/host_services.h"
@@ -13,24 +16,58 @@
 namespace livrexa::host {
 namespace {
 
+// The error number at the end of the engine's bind message (": " + strerror), 0 when it names
+// none of those the operator is told about in words.
+int BindErrorNumber(const std::string& message) {
+  for (int number : {EADDRINUSE, EACCES, EPERM, EADDRNOTAVAIL}) {
+    std::string reason = std::strerror(number);
+    if (message.size() >= reason.size() &&
+        message.compare(message.size() - reason.size(), reason.size(), reason) == 0)
+      return number;
+  }
+  return 0;
+}
+
 class TPoolerListener : public TListenerControl {
  public:
-  explicit TPoolerListener(const std::filesystem::path& home) {
-    pooler_.SetServerMethodClass(TServerMethodClass::Of<TDM>());
-    // Files are answered only from the home's "www" folder: the home itself holds Config1.ini,
-    // the database and its backups, which no client may download.
-    pooler_.ProgramFolder = home / "www";
-    pooler_.StaticFolder = home / "www";
+  explicit TPoolerListener(std::filesystem::path home) : home_(std::move(home)) {}
+  void Deactivate() override {
+    if (pooler_) pooler_->SetActive(false);
+    pooler_.reset();
+    port_ = 0;
   }
-  void Deactivate() override { pooler_.SetActive(false); }
   void Activate(int port) override {
-    pooler_.ServicePort = static_cast<uint16_t>(port);
-    pooler_.SetActive(true);
+    if (Active() && port == port_) return;
+    if (port < 1 || port > 65535) throw TPortError(port, EINVAL, "número de porta inválido.");
+    // The new port first: the old one keeps serving until the new one is open.
+    auto next = NewPooler(port);
+    try {
+      next->SetActive(true);
+    } catch (const LivrexaError& e) {
+      throw TPortError(port, BindErrorNumber(e.what()), e.what());
+    }
+    Deactivate();
+    pooler_ = std::move(next);
+    port_ = port;
   }
-  bool Active() const override { return pooler_.Active(); }
+  bool Active() const override { return pooler_ && pooler_->Active(); }
+  int Port() const override { return Active() ? port_ : 0; }
 
  private:
-  TRESTServicePooler pooler_;
+  std::unique_ptr<TRESTServicePooler> NewPooler(int port) const {
+    auto pooler = std::make_unique<TRESTServicePooler>();
+    pooler->SetServerMethodClass(TServerMethodClass::Of<TDM>());
+    // Files are answered only from the home's "www" folder: the home itself holds Config1.ini,
+    // the database and its backups, which no client may download.
+    pooler->ProgramFolder = home_ / "www";
+    pooler->StaticFolder = home_ / "www";
+    pooler->ServicePort = static_cast<uint16_t>(port);
+    return pooler;
+  }
+
+  std::filesystem::path home_;
+  std::unique_ptr<TRESTServicePooler> pooler_;
+  int port_ = 0;
 };
 
 }  // namespace
@@ -57,6 +94,13 @@ THostWiring ServerWiring(const THostOptions& options) {
     wiring.backupTools.gbakEnvironment.push_back(name + "=" + value);
   // gbak moves the database aside during a restore: the pooled attachments must let go of it.
   wiring.backupTools.emptyConnectionPool = [] { TFbPool::Shared().Clear(); };
+  // A restored file replaces the database only when the engine opens it; outside the pool, so
+  // nothing keeps it open afterwards.
+  wiring.backupTools.checkDatabase = [](const std::string& path) {
+    TFbConnection connection([path] { return path; }, nullptr);
+    connection.Connect();
+    connection.Disconnect();
+  };
   return wiring;
 }
 

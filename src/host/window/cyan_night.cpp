@@ -28,6 +28,9 @@ void ApplyCyanNight(QApplication& app) {
   palette.setColor(QPalette::Disabled, QPalette::ButtonText, dim);
   palette.setColor(QPalette::Disabled, QPalette::WindowText, dim);
   app.setPalette(palette);
+  // Spin boxes are left to the style, which draws their arrows in the palette's colours: a style
+  // sheet border would make the sheet draw them, dark on dark. The file chooser's small tool
+  // buttons get no padding, which would leave no room for their icons.
   app.setStyleSheet(
       "QGroupBox { border: 1px solid #00838f; border-radius: 4px; margin-top: 10px; padding-top: 6px; }"
       "QGroupBox::title { subcontrol-origin: margin; left: 8px; color: #4dd0e1; }"
@@ -35,11 +38,10 @@ void ApplyCyanNight(QApplication& app) {
       "  background: #1a2833; }"
       "QPushButton:hover, QToolButton:hover { background: #00606b; }"
       "QPushButton:focus, QToolButton:focus { border-color: #4dd0e1; }"
-      "QLineEdit, QSpinBox, QPlainTextEdit { border: 1px solid #2f4a57; border-radius: 3px; background: "
-      "#0d151b;"
+      "QFileDialog QToolButton { padding: 1px; }"
+      "QLineEdit, QPlainTextEdit { border: 1px solid #2f4a57; border-radius: 3px; background: #0d151b;"
       "  selection-background-color: #00bcd4; }"
-      "QLineEdit:focus, QSpinBox:focus { border-color: #00bcd4; }"
-      "QLineEdit[echoMode=\"2\"] { lineedit-password-character: 35; }"
+      "QLineEdit:focus { border-color: #00bcd4; }"
       "QStatusBar { background: #0d151b; color: #80deea; }"
       "QStatusBar QLabel { border: 1px solid #2f4a57; padding: 0 4px; }"
       "QToolTip { border: 1px solid #00bcd4; }");

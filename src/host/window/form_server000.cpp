@@ -13,15 +13,22 @@
 #include <QSystemTrayIcon>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 
 #include "host/server_host.h"
+#include "host/window/form_server_config.h"
 #include "host/window/form_server_login.h"
 #include "host/window/log_font.h"
 #include "host/window/message_boxes.h"
 
 namespace livrexa::host {
+namespace {
+constexpr const char* kComputerNamePanelPrefix = "Nome desse computador: ";
+// A computer name of the longest length the system allows (15 characters).
+constexpr const char* kUsualComputerName = "BIBLIOTECA-0001";
+}  // namespace
 
 TWindowTimer::TWindowTimer(QObject* parent) : timer_(new QTimer(parent)) {
   timer_->setInterval(kBackupTimerIntervalMs);
@@ -71,10 +78,16 @@ TFormServer000::TFormServer000(QWidget* parent)
   statusPanel1 = new QLabel(this);
   statusPanel1->setFixedWidth(200);
   statusPanel2 = new QLabel(this);
-  statusPanel2->setFixedWidth(120);
   statusBar()->addWidget(statusPanel1);
   statusBar()->addWidget(statusPanel2);
-  resize(640, 420);
+  // Measured inside the status bar, whose style sheet rule gives the panels their padding.
+  statusPanel2->setText(QString(kComputerNamePanelPrefix) + kUsualComputerName);
+  statusPanel2->ensurePolished();
+  statusPanel2->setFixedWidth(statusPanel2->sizeHint().width());
+  statusPanel2->clear();
+  statusBar()->setSizeGripEnabled(false);
+  // A fixed size: window managers then offer no maximize button.
+  setFixedSize(640, 420);
 
   evTrayIcon1 = new QSystemTrayIcon(style()->standardIcon(QStyle::SP_DriveNetIcon), this);
   evTrayIcon1->setToolTip("Servidor do Livrexa");
@@ -103,6 +116,8 @@ void TFormServer000::ShowStatusPanels(const std::string& panel1, const std::stri
   statusPanel1->setToolTip(ToQt(panel1));
   statusPanel2->setText(ToQt(panel2));
   statusPanel2->setToolTip(ToQt(panel2));
+  // A name longer than the usual ones widens the panel instead of being cut.
+  statusPanel2->setFixedWidth(std::max(statusPanel2->width(), statusPanel2->sizeHint().width()));
 }
 
 void TFormServer000::ShowTitle(const std::string& title) {
@@ -148,8 +163,14 @@ bool TFormServer000::BotaoOKClick() {
 }
 
 void TFormServer000::BotaoConfigClick() {
+  if (host_ && !host_->DatabaseFound()) return OpenSettings();
   TFormServer_Login login(*this);
   login.exec();
+}
+
+void TFormServer000::OpenSettings() {
+  TFormServer_Config config(*this);
+  config.exec();
 }
 
 void TFormServer000::EvTrayIcon1Click() {

@@ -53,7 +53,8 @@ class TFormServer000 : public QMainWindow, public THostView, public THostThread 
   void ShowStatusPanels(const std::string& panel1, const std::string& panel2) override;
   void ShowTitle(const std::string& title) override;
   void ShowMessage(const std::string& text) override;
-  void OpenLogin() override { BotaoConfigClick(); }
+  // The settings dialog without the login: there is no administrator to check without a database.
+  void OpenSettings() override;
   void AppendLogEntry(const std::string& entry) override;
   void ClearLog() override;
   void AddRequestCount() override;
@@ -61,6 +62,7 @@ class TFormServer000 : public QMainWindow, public THostView, public THostThread 
   // Window reactions.
   void FormShow();
   bool BotaoOKClick();  // false when the listener could not start (the error is shown)
+  // The administrator login, or the settings dialog at once when the database file is not found.
   void BotaoConfigClick();
   void Memo1DblClick() { ClearLog(); }
   void EvTrayIcon1Click();

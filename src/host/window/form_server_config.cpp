@@ -100,7 +100,7 @@ TFormServer_Config::TFormServer_Config(TFormServer000& main) : TServerDialog(&ma
     TFormServer_Restore restore(main_);
     restore.exec();
   };
-  resize(560, sizeHint().height());
+  FixSize(QSize(560, 0));
   FormShow();
 }
 

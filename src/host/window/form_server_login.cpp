@@ -1,8 +1,10 @@
 #include "host/window/form_server_login.h"
 
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -14,6 +16,18 @@
 
 namespace livrexa::host {
 namespace {
+
+// The application's style with "#" as the password character (the style sheet's own property for
+// it does not reach the line edit).
+class TPasswordStyle : public QProxyStyle {
+ public:
+  using QProxyStyle::QProxyStyle;
+  int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                QStyleHintReturn* returnData) const override {
+    if (hint == SH_LineEdit_PasswordCharacter) return '#';
+    return QProxyStyle::styleHint(hint, option, widget, returnData);
+  }
+};
 
 // Letters typed into the box become upper case; the cursor stays where it was.
 void UpperCaseWhileTyping(QLineEdit* box) {
@@ -39,7 +53,10 @@ TFormServer_Login::TFormServer_Login(TFormServer000& main) : TServerDialog(&main
   frSenha = new QLineEdit(this);
   frSenha->setObjectName("frSenha");
   frSenha->setMaxLength(20);
-  frSenha->setEchoMode(QLineEdit::Password);  // shown as "#" by the style sheet
+  frSenha->setEchoMode(QLineEdit::Password);
+  auto* hashes = new TPasswordStyle(QApplication::style()->name());  // each character shown as "#"
+  hashes->setParent(frSenha);
+  frSenha->setStyle(hashes);
   UpperCaseWhileTyping(frUsuario);
   UpperCaseWhileTyping(frSenha);
   column->addWidget(label3);
@@ -51,7 +68,7 @@ TFormServer_Login::TFormServer_Login(TFormServer000& main) : TServerDialog(&main
   column->addLayout(ButtonRow({}, {botaoOK, botaoFechar}));
   connect(botaoOK, &QPushButton::clicked, this, [this] { BotaoOKClick(); });
   connect(botaoFechar, &QPushButton::clicked, this, &QDialog::reject);
-  setFixedSize(sizeHint().expandedTo(QSize(320, 0)));
+  FixSize(QSize(320, 0));
 
   openConfig = [this] {
     TFormServer_Config config(main_);

@@ -47,7 +47,7 @@ TFormServer_Restore::TFormServer_Restore(TFormServer000& main) : TServerDialog(&
   });
   connect(botaoOK, &QPushButton::clicked, this, [this] { BotaoOKClick(); });
   connect(botaoFechar, &QPushButton::clicked, this, &TFormServer_Restore::reject);
-  resize(560, 460);
+  FixSize(QSize(560, 460));
 }
 
 void TFormServer_Restore::AppendNotice(const QString& line) {

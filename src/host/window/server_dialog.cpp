@@ -1,6 +1,7 @@
 #include "host/window/server_dialog.h"
 
 #include <QAbstractButton>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QPushButton>
@@ -10,6 +11,17 @@ namespace livrexa::host {
 TServerDialog::TServerDialog(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
   setModal(true);
+}
+
+int TServerDialog::TitleTextWidth() const {
+  QFont bold = font();
+  bold.setBold(true);
+  return QFontMetrics(bold).horizontalAdvance(windowTitle());
+}
+
+void TServerDialog::FixSize(QSize size) {
+  size = size.expandedTo(sizeHint()).expandedTo(QSize(TitleTextWidth() + kTitleBarRoom, 0));
+  setFixedSize(size);
 }
 
 void TServerDialog::keyPressEvent(QKeyEvent* event) {

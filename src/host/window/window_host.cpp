@@ -9,12 +9,14 @@
 #include "host/window/cyan_night.h"
 #include "host/window/form_server000.h"
 #include "host/window/message_boxes.h"
+#include "host/window/qt_translations.h"
 
 namespace livrexa::host {
 
 int RunWindow(int argc, char** argv, const THostOptions& options, THostWiring wiring) {
   QApplication app(argc, argv);
   QApplication::setApplicationName("Livrexa - Servidor");
+  InstallQtTranslations(app);
   ApplyCyanNight(app);
   if (!wiring.makeListener) {
     TMessageBoxes::Show(nullptr, "O servidor HTTP não está montado neste executável.");

@@ -8,12 +8,23 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
 #include <QFontInfo>
+#include <QFontMetrics>
+#include <QHash>
+#include <QImage>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QStyle>
+#include <QStyleOptionSpinBox>
 #include <QSystemTrayIcon>
 #include <QTest>
 #include <QTextEdit>
@@ -27,11 +38,13 @@
 #include "host/config_file.h"
 #include "host/host_services_bridge.h"
 #include "host/server_host.h"
+#include "host/window/cyan_night.h"
 #include "host/window/form_server000.h"
 #include "host/window/form_server_config.h"
 #include "host/window/form_server_login.h"
 #include "host/window/form_server_restore.h"
 #include "host/window/message_boxes.h"
+#include "host/window/qt_translations.h"
 
 using namespace livrexa::host;
 using namespace livrexa::host::testing;
@@ -130,9 +143,85 @@ QStringList MemoLines(const QPlainTextEdit* memo) {
 
 }  // namespace
 
+// Pixels of an image area whose brightness is far from the area's most frequent colour: what is
+// drawn on a button (an arrow, an icon) rather than its background.
+int StandingOutPixels(const QImage& image, const QRect& area) {
+  QHash<QRgb, int> counts;
+  for (int y = area.top(); y <= area.bottom(); ++y)
+    for (int x = area.left(); x <= area.right(); ++x) ++counts[image.pixel(x, y)];
+  QRgb background = 0;
+  int most = -1;
+  for (auto it = counts.begin(); it != counts.end(); ++it)
+    if (it.value() > most) most = it.value(), background = it.key();
+  int standing = 0;
+  for (int y = area.top(); y <= area.bottom(); ++y)
+    for (int x = area.left(); x <= area.right(); ++x)
+      if (std::abs(qGray(image.pixel(x, y)) - qGray(background)) > 80) ++standing;
+  return standing;
+}
+
 class WindowTest : public QObject {
   Q_OBJECT
+  bool translationsInstalled_ = false;
+
  private slots:
+  // The server's own look and Qt's translations, as the window runs.
+  void initTestCase() {
+    translationsInstalled_ = InstallQtTranslations(*qApp);
+    ApplyCyanNight(*qApp);
+  }
+
+  void qtDialogTextsInBrazilianPortuguese() {
+    QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    if (!QFile::exists(folder + "/qtbase_pt_BR.qm")) QSKIP("Qt's pt_BR translations are not installed");
+    QVERIFY(translationsInstalled_);
+    QDialogButtonBox box(QDialogButtonBox::Cancel | QDialogButtonBox::Yes);
+    QCOMPARE(box.button(QDialogButtonBox::Cancel)->text(), QString("Cancelar"));
+    QCOMPARE(box.button(QDialogButtonBox::Yes)->text(), QString("&Sim"));
+    QFileDialog chooser(nullptr, "Banco de Dados", QDir::tempPath());
+    chooser.setOption(QFileDialog::DontUseNativeDialog);
+    auto* lookIn = chooser.findChild<QLabel*>("lookInLabel");
+    QVERIFY(lookIn);
+    QVERIFY2(lookIn->text() != "Look in:", qPrintable(lookIn->text()));
+    QCOMPARE(QLocale().name(), QString("pt_BR"));
+  }
+
+  void fileChooserButtonsShowTheirIcons() {
+    QFileDialog chooser(nullptr, "Banco de Dados", QDir::tempPath());
+    chooser.setOption(QFileDialog::DontUseNativeDialog);
+    chooser.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&chooser));
+    for (const char* name : {"toParentButton", "newFolderButton", "listModeButton", "detailModeButton"}) {
+      auto* button = chooser.findChild<QToolButton*>(name);
+      QVERIFY2(button, name);
+      QVERIFY2(!button->icon().isNull(), name);
+      QImage picture = button->grab().toImage();
+      QVERIFY2(StandingOutPixels(picture, picture.rect().adjusted(2, 2, -2, -2)) > 10, name);
+    }
+  }
+
+  void spinBoxArrowsStandOutInTheDarkStyle() {
+    TWindowFixture f;
+    TFormServer_Config config(f.window);
+    config.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&config));
+    for (QSpinBox* spin : {config.frPorta, config.frHoraBackup}) {
+      spin->setValue((spin->minimum() + spin->maximum()) / 2);  // both arrows enabled
+      QImage picture = spin->grab().toImage();
+      QStyleOptionSpinBox option;
+      option.initFrom(spin);
+      option.frame = spin->hasFrame();
+      option.buttonSymbols = spin->buttonSymbols();
+      option.subControls = QStyle::SC_All;
+      option.stepEnabled = QAbstractSpinBox::StepUpEnabled | QAbstractSpinBox::StepDownEnabled;
+      for (auto control : {QStyle::SC_SpinBoxUp, QStyle::SC_SpinBoxDown}) {
+        QRect button = spin->style()->subControlRect(QStyle::CC_SpinBox, &option, control, spin);
+        QVERIFY(!button.isEmpty());
+        QVERIFY2(StandingOutPixels(picture, button & picture.rect()) >= 4, qPrintable(spin->objectName()));
+      }
+    }
+  }
+
   void mainWindowComponentsAndTexts() {
     TWindowFixture f;
     QCOMPARE(f.window.windowTitle(), QString("Servidor do Banco de Dados do Livrexa 1.0 - Porta 8022"));
@@ -144,22 +233,31 @@ class WindowTest : public QObject {
     QVERIFY(f.window.memo1->isReadOnly());
     QVERIFY(QFontInfo(f.window.memo1->font()).fixedPitch());
     QCOMPARE(f.window.statusPanel1->width(), 200);
-    QCOMPARE(f.window.statusPanel2->width(), 120);
     QCOMPARE(f.window.evTrayIcon1->toolTip(), QString("Servidor do Livrexa"));
     QVERIFY(!(f.window.windowFlags() & Qt::WindowMaximizeButtonHint));
     QVERIFY(f.window.windowFlags() & Qt::WindowMinimizeButtonHint);
+    // Window managers offer maximizing a window only when it can be resized.
+    QCOMPARE(f.window.minimumSize(), f.window.maximumSize());
+    // The computer's name panel holds the whole text for a name of the system's full length.
+    QFontMetrics panelFont(f.window.statusPanel2->font());
+    QVERIFY(f.window.statusPanel2->width() >
+            panelFont.horizontalAdvance("Nome desse computador: BIBLIOTECA-0001"));
+    f.window.ShowStatusPanels("/", "Nome desse computador: UM-NOME-BEM-MAIS-LONGO-QUE-O-USUAL");
+    QVERIFY(f.window.statusPanel2->width() >
+            panelFont.horizontalAdvance("Nome desse computador: UM-NOME-BEM-MAIS-LONGO-QUE-O-USUAL"));
     QCOMPARE(f.window.evTrayIcon1->isVisible(), QSystemTrayIcon::isSystemTrayAvailable());
   }
 
-  void firstStartShowsTheMessageThenTheLogin() {
+  void firstStartShowsTheMessageThenTheSettings() {
     TWindowFixture f;
-    QString loginTitle;
-    RejectNextModal(&loginTitle);
+    QString dialogTitle;
+    RejectNextModal(&dialogTitle);
     f.window.FormShow();
     QCOMPARE(
         f.messages,
         QStringList{"Banco de dados não localizado na pasta.\r\rInforme corretamente na tela a seguir  "});
-    QCOMPARE(loginTitle, QString("Acesso somente ao adminstrador"));
+    QCOMPARE(dialogTitle, QString("Configuração do Módulo Servidor"));
+    QVERIFY(f.logins.empty());
     QCOMPARE(ReadConfig(f.home.path()).vPorta, 7022);
     QCOMPARE(f.window.windowTitle(), QString("Servidor do Banco de Dados do Livrexa 1.0 - Porta 8022"));
     QVERIFY(!f.window.JvTimer1().Enabled());
@@ -177,12 +275,49 @@ class WindowTest : public QObject {
     QCOMPARE(f.listener.activePort, 7345);
   }
 
+  // A configured database that is not there: the settings open without the login, and saving a
+  // database that exists starts serving.
+  void missingDatabaseOpensTheSettingsAndSavingStartsServing() {
+    TWindowFixture f;
+    WriteConfig(f.home.path(), {f.home.text() + "sumiu.FDB", f.home.text() + "b1", "", 7345, 12});
+    std::string db = f.MakeDatabase();
+    QString dialogTitle;
+    QTimer::singleShot(0, [&] {
+      auto* config = qobject_cast<TFormServer_Config*>(QApplication::activeModalWidget());
+      if (!config) return;
+      dialogTitle = config->windowTitle();
+      config->frArquivo->setText(QString::fromStdString(db));
+      config->BotaoOKClick();
+    });
+    f.window.FormShow();
+    QCOMPARE(dialogTitle, QString("Configuração do Módulo Servidor"));
+    QCOMPARE(f.messages.size(), 1);
+    QVERIFY(f.logins.empty());
+    QVERIFY(f.listener.active);
+    QCOMPARE(f.listener.activePort, 7345);
+    QCOMPARE(f.window.windowTitle(), QString("Servidor do Banco de Dados do Livrexa 1.1 - Porta 7345"));
+    QVERIFY(f.window.JvTimer1().Enabled());
+    QCOMPARE(QString::fromStdString(ReadConfig(f.home.path()).vLocalDB), QString::fromStdString(db));
+
+    // With the database in place the settings button asks for the administrator again.
+    QString next;
+    RejectNextModal(&next);
+    f.window.BotaoConfigClick();
+    QCOMPARE(next, QString("Acesso somente ao adminstrador"));
+    std::filesystem::remove(db);
+    RejectNextModal(&next);
+    f.window.BotaoConfigClick();
+    QCOMPARE(next, QString("Configuração do Módulo Servidor"));
+  }
+
   void listenerFailureIsReportedAndTitleKept() {
     TWindowFixture f;
     WriteConfig(f.home.path(), {f.MakeDatabase(), f.home.text(), "", 7345, 12});
-    f.listener.failWith = "porta em uso";
+    f.listener.busyPorts = {7345};
     f.window.FormShow();
-    QCOMPARE(f.messages, QStringList{"porta em uso"});
+    QCOMPARE(
+        f.messages,
+        QStringList{"Não foi possível abrir a porta 7345: A porta 7345 já está em uso por outro programa."});
     QCOMPARE(f.window.windowTitle(), QString("Servidor do Banco de Dados do Livrexa 1.0 - Porta 8022"));
     QVERIFY(!f.window.JvTimer1().Enabled());
   }
@@ -255,6 +390,27 @@ class WindowTest : public QObject {
     QCOMPARE(login.frUsuario->text(), QString("ADMIN JOÇ"));
     QTest::keyClicks(login.frSenha, "abcdefghijklmnopqrstuvwxyz");
     QCOMPARE(login.frSenha->text(), QString("ABCDEFGHIJKLMNOPQRST"));
+    QCOMPARE(login.frSenha->displayText(), QString(20, '#'));
+  }
+
+  // Fixed sizes and no title-bar buttons, and each title fits in the title bar whole.
+  void dialogsHaveNoTitleBarButtonsAFixedSizeAndRoomForTheTitle() {
+    TWindowFixture f;
+    TFormServer_Login login(f.window);
+    TFormServer_Config config(f.window);
+    TFormServer_Restore restore(f.window);
+    for (QDialog* dialog : std::initializer_list<QDialog*>{&login, &config, &restore}) {
+      Qt::WindowFlags flags = dialog->windowFlags();
+      QVERIFY(flags & Qt::CustomizeWindowHint);
+      QVERIFY(flags & Qt::WindowTitleHint);
+      QVERIFY(!(flags & (Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint |
+                         Qt::WindowMaximizeButtonHint | Qt::WindowContextHelpButtonHint)));
+      QCOMPARE(dialog->minimumSize(), dialog->maximumSize());
+      QFont bold = dialog->font();
+      bold.setBold(true);
+      int title = QFontMetrics(bold).horizontalAdvance(dialog->windowTitle());
+      QVERIFY2(dialog->width() >= title + 120, qPrintable(dialog->windowTitle()));
+    }
   }
 
   void loginAttemptsAndMessages_data() {
@@ -490,12 +646,69 @@ class WindowTest : public QObject {
     QStringList notice = restore.NoticeLines();
     QCOMPARE(notice.mid(13), (QStringList{"*** Início do Restore ***", "Iniciou em: 10:00:00", " ", "",
                                           "Terminou em: 10:00:00", "Tempo decorrido: 00:00:00"}));
-    QCOMPARE(f.listener.calls, (std::vector<std::string>{"off", "off", "on 7600"}));
+    QCOMPARE(f.listener.calls, (std::vector<std::string>{"off", "on 7600"}));
     QCOMPARE(restore.result(), int(QDialog::Accepted));
     QStringList log = MemoLines(f.window.memo1);
     QCOMPARE(log.last(), QString::fromStdString("Arquivo " + f.home.text() +
                                                 "BackupLX-2024-05-31.FBK restaurado com sucesso."));
-    QVERIFY(std::filesystem::exists(f.home.path() / "Livrexa.old"));
+    QCOMPARE(QString::fromStdString(ReadFileBytes(f.home.path() / "Livrexa.old")), QString("x"));
+    QCOMPARE(QString::fromStdString(ReadFileBytes(db)), QString("restaurado\n"));
+    QVERIFY(f.messages.isEmpty());
+  }
+
+  // gbak fails: the database stays, gbak's words are in the log and in a message box, and the
+  // listener serves again.
+  void failedRestoreKeepsTheDatabaseAndSaysWhy() {
+    TWindowFixture f;
+    std::string db = f.MakeDatabase();
+    f.settings.Set({db, "/b1", "", 7600, 12});
+    std::filesystem::path gbak = f.home.path() / "fake-gbak";
+    WriteFileBytes(gbak,
+                   "#!/bin/sh\nfor last; do :; done\necho metade > \"$last\"\n"
+                   "echo 'gbak: ERROR:cannot open backup file' >&2\n"
+                   "echo 'gbak:Exiting before completion due to errors' >&2\nexit 1\n");
+    std::filesystem::permissions(gbak, std::filesystem::perms::owner_all);
+    f.host->Backup().Tools().gbakProgram = gbak.string();
+    f.clock.Set(2024, 6, 1, 10, 0, 0);
+    TFormServer_Restore restore(f.window);
+    restore.show();
+    restore.frArquivo->setText(QString::fromStdString(f.home.text() + "BackupLX-errado.FBK"));
+    restore.BotaoOKClick();
+    QTRY_VERIFY_WITH_TIMEOUT(!restore.Running(), 20000);
+    QCOMPARE(f.messages, QStringList{"O backup não foi restaurado.\r\rgbak: ERROR:cannot open backup file\r"
+                                     "gbak:Exiting before completion due to errors"});
+    QCOMPARE(MemoLines(f.window.memo1),
+             (QStringList{"Erro no restore - 01/06/2024 10:00:00", "gbak: ERROR:cannot open backup file",
+                          "gbak:Exiting before completion due to errors", "*** Erro no restore ***"}));
+    QCOMPARE(QString::fromStdString(ReadFileBytes(db)), QString("x"));
+    QVERIFY(!std::filesystem::exists(f.home.path() / "Livrexa.old"));
+    QCOMPARE(std::distance(std::filesystem::directory_iterator(f.home.path()), {}), 2);  // db and gbak
+    QCOMPARE(f.listener.calls, (std::vector<std::string>{"off", "on 7600"}));
+    QCOMPARE(restore.result(), int(QDialog::Accepted));
+  }
+
+  void settingsWithAPortInUseStayOpenAndChangeNothing() {
+    TWindowFixture f;
+    std::string db = f.MakeDatabase();
+    WriteConfig(f.home.path(), {db, f.home.text() + "b1", "", 7345, 12});
+    f.window.FormShow();
+    std::string before = ReadFileBytes(f.home.path() / "Config1.ini");
+    f.listener.busyPorts = {7346};
+    TFormServer_Config config(f.window);
+    config.show();
+    config.frPorta->setValue(7346);
+    config.frHoraBackup->setValue(3);
+    config.BotaoOKClick();
+    QCOMPARE(
+        f.messages,
+        QStringList{"Não foi possível abrir a porta 7346: A porta 7346 já está em uso por outro programa."});
+    QVERIFY(config.isVisible());
+    QCOMPARE(config.frPorta->value(), 7346);
+    QCOMPARE(QString::fromStdString(ReadFileBytes(f.home.path() / "Config1.ini")),
+             QString::fromStdString(before));
+    QCOMPARE(f.settings.Get().vHoraBackup, 12);
+    QCOMPARE(f.listener.activePort, 7345);
+    QCOMPARE(f.window.windowTitle(), QString("Servidor do Banco de Dados do Livrexa 1.1 - Porta 7345"));
   }
 
   // The login through a real handler module on the demo database (administrator "ADMIN").
@@ -558,10 +771,35 @@ class WindowTest : public QObject {
     TServerHost serving(f.home.path(), f.settings, f.window, f.window, f.window.JvTimer1(), *listener,
                         f.clock, f.tools);
     f.window.Attach(&serving, nullptr);
-    int firstPort = FreeLoopbackPort(), secondPort = FreeLoopbackPort();
+    int firstPort = FreeLoopbackPort(), secondPort = FreeLoopbackPort(), busyPort = FreeLoopbackPort();
     f.settings.Set({f.home.text() + "Livrexa.FDB", "", "", firstPort, 12});
     QVERIFY(f.window.BotaoOKClick());
     QVERIFY(WelcomePage(firstPort).contains("200 OK"));
+
+    // Another program holds a port: saving it keeps the server on its port, file and title.
+    int blocker = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in any{};
+    any.sin_family = AF_INET;
+    any.sin_port = htons(uint16_t(busyPort));
+    any.sin_addr.s_addr = htonl(INADDR_ANY);
+    QVERIFY(bind(blocker, reinterpret_cast<sockaddr*>(&any), sizeof any) == 0 && listen(blocker, 4) == 0);
+    f.messages.clear();
+    {
+      TFormServer_Config busy(f.window);
+      busy.frPorta->setValue(busyPort);
+      busy.frPastaBackup1->setText(QString::fromStdString(f.home.text() + "Backup"));
+      busy.BotaoOKClick();
+    }
+    close(blocker);
+    QCOMPARE(f.messages,
+             QStringList{QString("Não foi possível abrir a porta %1: A porta %1 já está em uso por "
+                                 "outro programa.")
+                             .arg(busyPort)});
+    QVERIFY(!std::filesystem::exists(f.home.path() / "Config1.ini"));
+    QCOMPARE(f.window.windowTitle(),
+             QString("Servidor do Banco de Dados do Livrexa 1.1 - Porta %1").arg(firstPort));
+    QVERIFY(WelcomePage(firstPort).contains("200 OK"));
+
     TFormServer_Config config(f.window);
     config.frPorta->setValue(secondPort);
     config.frPastaBackup1->setText(QString::fromStdString(f.home.text() + "Backup"));
