@@ -8,6 +8,7 @@
 #include "host/headless_host.h"
 #include "host/host_options.h"
 #include "host/single_instance.h"
+#include "host/stop_signals.h"
 #include "rest/allocator_tuning.h"
 #include "rest/errors.h"
 #ifdef LIVREXA_HOST_GUI
@@ -26,6 +27,7 @@ bool DisplayAvailable() {
 
 int main(int argc, char** argv) {
   using namespace livrexa::host;
+  BlockStopSignals();  // before any thread exists, so that none of them takes SIGINT or SIGTERM
   livrexa::TuneAllocatorForLargeTexts();
   THostOptions options;
   try {

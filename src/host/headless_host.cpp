@@ -1,26 +1,19 @@
 #include "host/headless_host.h"
 
-#include <signal.h>
-
 #include <cstdio>
-#include <thread>
 
 #include "host/config_file.h"
 #include "host/console_view.h"
 #include "host/event_loop.h"
 #include "host/host_services_bridge.h"
 #include "host/server_host.h"
+#include "host/stop_signals.h"
 #include "rest/errors.h"
 
 namespace livrexa::host {
 
 int RunHeadless(const THostOptions& options, THostWiring wiring) {
-  // Signals are taken by one thread with sigwait; every thread started later inherits the mask.
-  sigset_t stopSignals;
-  sigemptyset(&stopSignals);
-  sigaddset(&stopSignals, SIGINT);
-  sigaddset(&stopSignals, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+  BlockStopSignals();  // already blocked by main; harmless again for other callers
 
   if (!wiring.makeListener) {
     std::fputs("livrexa-server: o servidor HTTP não está montado neste executável.\n", stderr);
@@ -50,12 +43,7 @@ int RunHeadless(const THostOptions& options, THostWiring wiring) {
     return 1;
   }
 
-  std::thread signalWaiter([&] {
-    int received = 0;
-    sigwait(&stopSignals, &received);
-    loop.Quit(0);
-  });
-  signalWaiter.detach();
+  OnStopSignal([&loop] { loop.Quit(0); });
   loop.Run();
   host.Shutdown();
   std::fflush(stdout);

@@ -34,13 +34,17 @@ std::string HttpGet(int port, const std::string& target) {
                  BuildRequest("GET", target, BasicAuthLine("Tivel", "Tivel1968")));
 }
 
+enum class TMode { Headless, Window };
+
 class TServerProcess {
  public:
-  TServerProcess(const fs::path& home, const fs::path& runtime, std::vector<std::string> extra = {}) {
+  TServerProcess(const fs::path& home, const fs::path& runtime, std::vector<std::string> extra = {},
+                 TMode mode = TMode::Headless) {
     outPath_ = home / ("stdout-" + std::to_string(counter_++) + ".txt");
     errPath_ = outPath_;
     errPath_.replace_extension(".err");
-    std::vector<std::string> args{ServerBinary().string(), "--headless", "--home", home.string()};
+    std::vector<std::string> args{ServerBinary().string(), "--home", home.string()};
+    if (mode == TMode::Headless) args.insert(args.begin() + 1, "--headless");
     args.insert(args.end(), extra.begin(), extra.end());
     pid_ = fork();
     if (pid_ == 0) {
@@ -49,6 +53,7 @@ class TServerProcess {
       dup2(out, 1);
       dup2(err, 2);
       setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+      if (mode == TMode::Window) setenv("QT_QPA_PLATFORM", "offscreen", 1);
       std::vector<char*> argv;
       for (auto& a : args) argv.push_back(a.data());
       argv.push_back(nullptr);
@@ -159,6 +164,21 @@ TEST_F(ServerProcessTest, HeadlessServerServesLogsAndStopsOnSignal) {
   fs::create_directories(home.path() / "www");
   std::ofstream(home.path() / "www" / "leia.txt") << "livrexa";
   EXPECT_NE(HttpGet(port, "/leia.txt").find("livrexa"), std::string::npos);
+  server.Signal(SIGTERM);
+  EXPECT_EQ(server.Wait(std::chrono::seconds(10)), 0);
+  EXPECT_EQ(HttpGet(port, "/"), "") << "the port is closed";
+}
+
+// The embedded engine takes SIGTERM for itself when it loads; the window's mode must still stop on it.
+TEST_F(ServerProcessTest, WindowServerStopsOnSignal) {
+  int port = PrepareServingHome();
+  TServerProcess server(home.path(), runtime, {}, TMode::Window);
+  std::string login;
+  for (int attempt = 0; attempt < 300 && login.empty(); ++attempt) {
+    login = HttpGet(port, "/ValidaUsuario?Usuario=ADMIN&Senha=ADMIN");
+    if (login.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  ASSERT_NE(login.find("MQ=="), std::string::npos) << login << server.Err();
   server.Signal(SIGTERM);
   EXPECT_EQ(server.Wait(std::chrono::seconds(10)), 0);
   EXPECT_EQ(HttpGet(port, "/"), "") << "the port is closed";

@@ -6,6 +6,7 @@
 
 #include "host/host_services_bridge.h"
 #include "host/server_host.h"
+#include "host/stop_signals.h"
 #include "host/window/cyan_night.h"
 #include "host/window/form_server000.h"
 #include "host/window/message_boxes.h"
@@ -47,6 +48,8 @@ int RunWindow(int argc, char** argv, const THostOptions& options, THostWiring wi
     window.showMinimized();
   else
     window.show();
+  // A stop signal ends the process as closing the window does.
+  OnStopSignal([&window] { window.Post([&window] { window.close(); }); });
   int code = app.exec();
   host.Shutdown();
   return code;
