@@ -3,9 +3,27 @@
 #include "rest/errors.h"
 
 namespace livrexa {
+namespace {
+
+thread_local size_t param_limit = 0;
+
+void CheckRoomFor(size_t count) {
+  if (param_limit > 0 && count >= param_limit) throw TTooManyParams(param_limit);
+}
+
+}  // namespace
+
+TParamLimitScope::TParamLimitScope(size_t limit) : previous_(param_limit) {
+  param_limit = limit;
+}
+
+TParamLimitScope::~TParamLimitScope() {
+  param_limit = previous_;
+}
 
 TJSONParam* TDWParams::Add(std::unique_ptr<TJSONParam> Item) {
   if (!Item) return nullptr;
+  CheckRoomFor(items_.size());
   Item->vEncoding = vEncoding;
   Item->vJSONValue->SetEncoding(vEncoding);
   Item->vJsonMode = vJsonMode;
@@ -15,6 +33,7 @@ TJSONParam* TDWParams::Add(std::unique_ptr<TJSONParam> Item) {
 }
 
 TJSONParam& TDWParams::AddNew(const std::string& Name, TObjectDirection Direction) {
+  CheckRoomFor(items_.size());
   auto param = std::make_unique<TJSONParam>(vEncoding);
   param->SetParamName(Name);
   param->SetObjectDirection(Direction);

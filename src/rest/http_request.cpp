@@ -85,7 +85,19 @@ bool DecodeBasicCredentials(std::string_view authorization, std::string& user, s
   return true;
 }
 
-void FillDerivedItems(HttpRequest& request) {
+size_t CountFormItems(std::string_view text) {
+  size_t count = 0;
+  size_t start = 0;
+  while (start <= text.size()) {
+    size_t end = text.find('&', start);
+    if (end == std::string_view::npos) end = text.size();
+    if (end > start) ++count;
+    start = end + 1;
+  }
+  return count;
+}
+
+bool FillDerivedItems(HttpRequest& request, size_t max_items) {
   const size_t question = request.target.find('?');
   request.path = request.target.substr(0, question);
   request.query = question == std::string::npos ? std::string() : request.target.substr(question + 1);
@@ -97,7 +109,13 @@ void FillDerivedItems(HttpRequest& request) {
   request.params.clear();
   request.form_text.clear();
   request.has_body_stream = false;
-  if (ContainsNoCase(request.content_type, "application/x-www-form-urlencoded")) {
+  const bool form = ContainsNoCase(request.content_type, "application/x-www-form-urlencoded");
+  if (max_items > 0) {
+    const size_t items =
+        request.headers.size() + CountFormItems(request.query) + (form ? CountFormItems(request.body) : 0);
+    if (items > max_items) return false;
+  }
+  if (form) {
     request.form_text = BytesToText(request.body);
     request.params = DecodeFormItems(request.form_text);
   } else {
@@ -112,6 +130,7 @@ void FillDerivedItems(HttpRequest& request) {
     request.non_basic_authorization =
         !DecodeBasicCredentials(request.Header("Authorization"), request.auth_user, request.auth_password);
   }
+  return true;
 }
 
 std::string HttpRequest::Header(std::string_view name) const {

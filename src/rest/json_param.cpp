@@ -258,7 +258,9 @@ TVariant TJSONParam::GetValue(TObjectValue ValueType) const {
     return TVarDate{WireToDateTime(StrToInt64(t))};
   }
   if (IsByteArrayKind(ValueType)) {
-    std::string bytes = vBinary ? DecodeBinary(vJSONValue->Value()) : vJSONValue->aValue;
+    std::string bytes = vBinary
+                            ? DecodeClientBinary(vJSONValue->Value(), "parâmetro " + UpperCase(vParamName))
+                            : vJSONValue->aValue;
     if (bytes.empty()) return TVarNull{};
     return TVarBytes{std::move(bytes)};
   }

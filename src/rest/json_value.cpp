@@ -109,7 +109,7 @@ std::string TJSONValue::Value() const {
   }
   if (vEncoded) {
     if (IsBinaryKindWithBytes(vObjectValue) && vBinary) return s;
-    if (!s.empty()) s = DecodeText(s);
+    if (!s.empty()) s = DecodeClientText(s, "parâmetro " + UpperCase(vtagName));
   } else if (s.empty()) {
     s = BytesToText(aValue);
   }
@@ -235,10 +235,10 @@ void TJSONValue::LoadFromJSON(const std::string& bValue) {
   }
   if (IsBinaryKindWithBytes(vObjectValue)) {
     // The base64 text becomes the raw bytes themselves.
-    aValue = DecodeBinary(value);
+    aValue = DecodeClientBinary(value, "parâmetro " + UpperCase(vtagName));
     return;
   }
-  if (vEncoded) value = DecodeText(value);
+  if (vEncoded) value = DecodeClientText(value, "parâmetro " + UpperCase(vtagName));
   SetValue(value, vEncoded);
 }
 

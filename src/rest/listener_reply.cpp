@@ -3,6 +3,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <optional>
 
 #include "rest/dw_params.h"
@@ -13,6 +14,10 @@
 #include "rest/text_codec.h"
 
 namespace livrexa {
+
+std::string ReplyTooLargeMessage(uint64_t limit) {
+  return "A resposta passa do tamanho máximo permitido (" + std::to_string(limit >> 20) + " MiB).";
+}
 
 std::string WelcomePage(const std::vector<std::string>& default_page) {
   if (default_page.empty()) {
@@ -121,6 +126,19 @@ void TRESTServicePooler::BuildReply(TListenerRequest& s, HttpReply& reply) const
     body = (s.params ? *s.params : empty).SaveToStream(TDWParamExpType::tdwpxt_OUT).Bytes();
   } else {
     body = s.reply_text;
+  }
+  // The parameters are in the body now; their texts go before the body is compressed or sent.
+  s.params.reset();
+  if (MaxReplySize > 0 && body.size() > MaxReplySize) {
+    body = std::string();
+    s.reply_text = ReplyTooLargeMessage(MaxReplySize);
+    reply.SetHeader("Content-Type", "text/plain; charset=utf-8");
+    reply.headers.erase(
+        std::remove_if(reply.headers.begin(), reply.headers.end(),
+                       [](const HttpHeader& h) { return SameText(h.name, "Content-Encoding"); }),
+        reply.headers.end());
+    SetReplyBody(reply, 500, s.reply_text, s.reply_text, s.controls.DataCompression);
+    return;
   }
   SetReplyBody(reply, s.status_code, std::move(body), s.reply_text, s.controls.DataCompression);
 }

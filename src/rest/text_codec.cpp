@@ -170,6 +170,40 @@ std::string DecodeBinary(std::string_view base64) {
   return out;
 }
 
+bool IsBase64Text(std::string_view base64) {
+  size_t symbols = 0;
+  size_t padding = 0;
+  for (const unsigned char c : base64) {
+    if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\\') continue;
+    if (c == '=') {
+      if (++padding > 2) return false;
+      continue;
+    }
+    if (padding > 0 || Base64Value(c) < 0) return false;
+    ++symbols;
+  }
+  if (padding > 0) return (symbols + padding) % 4 == 0;
+  return symbols % 4 != 1;
+}
+
+namespace {
+
+[[noreturn]] void NotBase64(std::string_view what) {
+  throw LivrexaError("Valor codificado inválido em " + std::string(what) + ": o texto não está em base64.");
+}
+
+}  // namespace
+
+std::string DecodeClientBinary(std::string_view base64, std::string_view what) {
+  if (!IsBase64Text(base64)) NotBase64(what);
+  return DecodeBinary(base64);
+}
+
+std::string DecodeClientText(std::string_view base64, std::string_view what) {
+  if (!IsBase64Text(base64)) NotBase64(what);
+  return DecodeText(base64);
+}
+
 std::string EncodeText(std::string_view text) {
   return EncodeBinary(text);
 }

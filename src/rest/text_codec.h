@@ -15,6 +15,15 @@ std::string DecodeText(std::string_view base64);
 std::string EncodeBinary(std::string_view bytes);
 std::string DecodeBinary(std::string_view base64);
 
+// Whether a value a client sent as encoded is base64 at all: alphabet characters with at most two
+// "=" at the end, in whole groups (unpadded tails of two or three characters are accepted). Blanks,
+// line breaks and backslashes (a JSON-escaped "/") are skipped.
+bool IsBase64Text(std::string_view base64);
+// DecodeBinary / DecodeText of a value a client sent, failing with a LivrexaError that names
+// `what` (a parameter or field) when the value is not base64.
+std::string DecodeClientBinary(std::string_view base64, std::string_view what);
+std::string DecodeClientText(std::string_view base64, std::string_view what);
+
 // Backslash, double quote, slash, backspace, tab, line feed, form feed and carriage return
 // written as their JSON escapes; everything else, non-ASCII included, left as it is.
 std::string EscapeJSONText(std::string_view text);
