@@ -40,7 +40,12 @@ class RequestCollector : public http::basic_parser<true> {
   }
   void on_response_impl(int, string_view, int, error_code&) override {}
   void on_field_impl(http::field field, string_view name, string_view value, error_code& ec) override {
-    if (field == http::field::content_length && ++content_lengths_ > 1) return Refuse(ec);
+    if (field == http::field::content_length) {
+      const std::string digits = LowerTrimmed(value);
+      if (++content_lengths_ > 1 || digits.empty() ||
+          digits.find_first_not_of("0123456789") != std::string::npos)
+        return Refuse(ec);
+    }
     if (field == http::field::transfer_encoding &&
         (++transfer_encodings_ > 1 || LowerTrimmed(value) != "chunked"))
       return Refuse(ec);
