@@ -60,7 +60,13 @@ std::vector<std::string> DecodeFormItems(std::string_view text) {
     size_t end = text.find('&', start);
     if (end == std::string_view::npos) end = text.size();
     const std::string_view item = text.substr(start, end - start);
-    if (!item.empty()) items.push_back(BytesToText(PercentDecodeBytes(item, true)));
+    if (item.empty()) {
+      // nothing
+    } else if (std::string decoded = PercentDecodeBytes(item, true); IsUtf8(decoded)) {
+      items.push_back(std::move(decoded));
+    } else {
+      items.push_back(Cp1252ToUtf8(decoded));
+    }
     start = end + 1;
   }
   return items;
@@ -116,7 +122,14 @@ bool FillDerivedItems(HttpRequest& request, size_t max_items) {
     if (items > max_items) return false;
   }
   if (form) {
-    request.form_text = BytesToText(request.body);
+    if (IsAscii(request.body)) {
+      // A pure-ASCII form (percent-encoded, as forms are) is the same text in every reading:
+      // it is kept once, as the form text.
+      request.form_text = std::move(request.body);
+      request.body = std::string();
+    } else {
+      request.form_text = BytesToText(request.body);
+    }
     request.params = DecodeFormItems(request.form_text);
   } else {
     request.has_body_stream = !request.body.empty();

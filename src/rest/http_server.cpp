@@ -21,6 +21,7 @@
 #include <set>
 #include <thread>
 
+#include "rest/allocator_tuning.h"
 #include "rest/errors.h"
 #include "rest/http_request.h"
 #include "rest/http_thread_pool.h"
@@ -246,6 +247,7 @@ class Connection : public std::enable_shared_from_this<Connection>, public HttpE
   void Dispatch() {
     deadline_ = Clock::time_point::max();  // no deadline while the handler works
     timer_.cancel();
+    reader_bytes_ = reader_->BodyBytes();
     reader_.reset();
     handling_ = true;
     WatchPeer();
@@ -304,7 +306,10 @@ class Connection : public std::enable_shared_from_this<Connection>, public HttpE
       // Nothing a connection does may take the server down (allocation failures included).
       send = false;
     }
+    const bool large_request = request_.body.capacity() + request_.form_text.capacity() >= kLargeTransfer ||
+                               reader_bytes_ >= kLargeTransfer;
     request_ = HttpRequest();  // the request's memory goes before the reply is written
+    if (large_request) ReleaseFreedMemory();
     {
       std::lock_guard lock(peer_mutex_);
       on_peer_gone_ = nullptr;
@@ -348,6 +353,10 @@ class Connection : public std::enable_shared_from_this<Connection>, public HttpE
     asio::async_write(socket_, parts, [self = shared_from_this(), early](error_code ec, size_t) {
       if (self->closed_) return;
       self->head_.clear();
+      if (self->body_.size() >= kLargeTransfer) {
+        self->body_ = std::string();
+        self->engine_.pool->Submit([] { ReleaseFreedMemory(); });
+      }
       self->body_ = std::string();
       if (ec) return self->Close();
       error_code ignored;
@@ -392,6 +401,7 @@ class Connection : public std::enable_shared_from_this<Connection>, public HttpE
   size_t drained_ = 0;
   std::string head_;
   std::string body_;
+  uint64_t reader_bytes_ = 0;
   std::atomic<bool> early_sent_{false};
 
   std::mutex peer_mutex_;

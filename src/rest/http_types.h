@@ -24,7 +24,7 @@ struct HttpRequest {
   std::string query;                // target after the first "?", as received
   int version = 11;                 // 10 for HTTP/1.0, 11 for HTTP/1.1
   std::vector<HttpHeader> headers;  // every header, in order of arrival (duplicates kept)
-  std::string body;                 // the raw body bytes
+  std::string body;                 // the raw body bytes (moved to form_text for an ASCII form)
 
   // Derived by the engine from the items above (FillDerivedItems in http_request.h).
   std::string content_type;         // the Content-Type value, boundary parameter included

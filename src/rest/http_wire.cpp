@@ -60,8 +60,10 @@ class RequestCollector : public http::basic_parser<true> {
       ec = http::error::body_limit;
       return;
     }
-    // Reserve what was announced, but never more than a little: a client may announce and not send.
-    if (length) request_.body.reserve(static_cast<size_t>(std::min<uint64_t>(*length, 1 << 20)));
+    // What was announced (within the limit) is reserved at once, so a large body is never copied
+    // into a grown buffer. A client that announces and does not send costs address space only:
+    // pages are not touched before bytes arrive.
+    if (length) request_.body.reserve(static_cast<size_t>(*length));
   }
   size_t on_body_impl(string_view body, error_code& ec) override { return Append(body, ec); }
   void on_chunk_header_impl(std::uint64_t, string_view, error_code&) override {}

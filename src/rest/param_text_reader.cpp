@@ -100,7 +100,7 @@ TJsonHead ReadJsonHead(std::string_view text) {
   return head;
 }
 
-std::string CutValueText(std::string_view raw) {
+std::string_view CutValueText(std::string_view raw) {
   constexpr std::string_view kMarker = "\"ValueType\":\"";
   const size_t marker = raw.find(kMarker);
   if (marker == std::string_view::npos) return {};
@@ -113,7 +113,7 @@ std::string CutValueText(std::string_view raw) {
   const size_t brace = rest.rfind('}');
   rest = brace == std::string_view::npos ? std::string_view{} : rest.substr(0, brace);
   if (!rest.empty() && rest.back() == '"') rest.remove_suffix(1);
-  return std::string(rest);
+  return rest;
 }
 
 }  // namespace livrexa

@@ -31,6 +31,6 @@ TJsonHead ReadJsonHead(std::string_view text);
 // from the next colon on, without that colon and one opening double quote, up to (not including)
 // the last closing brace, without one trailing double quote. A text without that marker or colon,
 // or with nothing but the closing brace left, gives an empty text.
-std::string CutValueText(std::string_view raw);
+std::string_view CutValueText(std::string_view raw);
 
 }  // namespace livrexa

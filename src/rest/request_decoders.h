@@ -48,6 +48,13 @@ std::string PercentDecode(std::string_view text, TEncodeSelect encoding, bool pl
 void ParseRESTURL(std::string_view Cmd, TEncodeSelect Encoding, std::unique_ptr<TDWParams>& list,
                   std::string& mark, std::string& group_name, std::string& event_name);
 
+// ParseRESTURL over path + "?" + query (+ "&" when the query is not blank) + form_text, read
+// without joining those texts. A named item whose name the list already holds is not appended
+// again: the one there (the header pass made it from the same form items) wins every lookup.
+void ParseRESTURLForm(std::string_view path, std::string_view query, std::string_view form_text,
+                      TEncodeSelect Encoding, std::unique_ptr<TDWParams>& list, std::string& mark,
+                      std::string& group_name, std::string& event_name);
+
 // The engine's parameter list (lines "name=value"), the method "GET" or "POST", the query text
 // and the path.
 void ParseWebFormsParams(std::unique_ptr<TDWParams>& list, const std::vector<std::string>& engine_params,

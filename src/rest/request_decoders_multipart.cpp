@@ -153,7 +153,11 @@ TDWParams& EnsureList(std::unique_ptr<TDWParams>& list, TEncodeSelect encoding) 
 
 void PlainField(const TMultipartInput& in, const Part& part, bool binary_variant,
                 std::unique_ptr<TDWParams>& list, std::string& group_name, TControlValues& controls) {
-  const std::string content = SanitizeUtf8(part.content);
+  // The content is most of the request when it holds a large value: copied only to mend bad UTF-8.
+  std::string mended;
+  const bool valid = IsUtf8(part.content);
+  if (!valid) mended = SanitizeUtf8(part.content);
+  const std::string_view content = valid ? part.content : std::string_view(mended);
   std::string h;
   for (const auto& line : part.header_lines) h += (h.empty() ? "" : "\r\n") + line;
   h = LowerCase(h);
@@ -173,9 +177,9 @@ void PlainField(const TMultipartInput& in, const Part& part, bool binary_variant
   } else if (ContainsText(h, "binaryrequest")) {
     controls.BinaryRequest = ReadSwitch(content);
   } else if (ContainsText(h, "dwconnectiondefs")) {
-    controls.ConnectionDefs = ReadSingleValueText(content);
+    controls.ConnectionDefs = ReadSingleValueText(std::string(content));
   } else if (ContainsText(h, "dwservereventname")) {
-    const std::string group = ReadSingleValueText(content);
+    const std::string group = ReadSingleValueText(std::string(content));
     const size_t dot = group.find('.');
     group_name = dot == std::string::npos ? group : group.substr(dot + 1);
   } else {

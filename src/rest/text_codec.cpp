@@ -114,6 +114,30 @@ std::string SanitizeUtf8(std::string_view bytes) {
   return out;
 }
 
+bool IsUtf8(std::string_view bytes) {
+  size_t i = 0;
+  while (i < bytes.size() && static_cast<unsigned char>(bytes[i]) < 0x80) ++i;
+  while (i < bytes.size()) {
+    const size_t start = i;
+    const char32_t cp = NextCodePoint(bytes, i);
+    // U+FFFD written out in the text is valid; one produced by a malformed byte is not.
+    if (cp == kReplacement && bytes.substr(start, 3) != "\xEF\xBF\xBD") return false;
+  }
+  return true;
+}
+
+void AppendBase64(std::string& out, std::string_view bytes) {
+  if (bytes.empty()) return;
+  if (bytes.size() > static_cast<size_t>(std::numeric_limits<int>::max() / 4 * 3))
+    throw LivrexaError("Value too large to encode");
+  const size_t at = out.size();
+  out.resize(at + 4 * ((bytes.size() + 2) / 3));
+  const int n =
+      EVP_EncodeBlock(reinterpret_cast<unsigned char*>(out.data() + at),
+                      reinterpret_cast<const unsigned char*>(bytes.data()), static_cast<int>(bytes.size()));
+  out.resize(at + static_cast<size_t>(n));
+}
+
 std::string EncodeBinary(std::string_view bytes) {
   if (bytes.empty()) return {};
   if (bytes.size() > static_cast<size_t>(std::numeric_limits<int>::max() / 4 * 3))
