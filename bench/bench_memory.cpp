@@ -31,7 +31,6 @@
 
 #include "handlers/fb_environment.h"
 #include "handlers/fb_tools.h"
-#include "handlers/handler_limits.h"
 #include "handlers/host_services.h"
 #include "handlers/tdm.h"
 #include "handlers/tdm_dispatch.h"

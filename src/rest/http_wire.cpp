@@ -115,7 +115,8 @@ struct HttpRequestReader::Impl {
   Impl(HttpRequest& r, uint64_t body_limit) : request(r), parser(r, body_limit) {}
   HttpRequest& request;
   RequestCollector parser;
-  std::string head;  // bytes of the head not yet parsed (kept whole until the head is done)
+  std::string head;     // the head while it is read, then body bytes the parser has not taken
+  size_t consumed = 0;  // bytes of the head the parser has taken
   bool line_taken = false;
   bool finished = false;
 };
@@ -146,23 +147,29 @@ RequestReadResult HttpRequestReader::Feed(const char* data, size_t size) {
       return RequestReadResult::kBadFraming;
     return RequestReadResult::kMalformed;
   };
-  // While the head is incomplete it must stay whole in one buffer: the parser reads it only
-  // once all of it is there.
+  // The head stays whole in one buffer until it is done (the request line is taken from its
+  // start); the parser is given only the bytes it has not consumed yet.
   if (!s.parser.is_header_done()) {
     s.head.append(data, size);
-    error_code ec;
-    const size_t used = s.parser.put(boost::asio::buffer(s.head), ec);
-    if (ec == http::error::need_more) return RequestReadResult::kNeedMore;
-    if (ec) {
-      s.finished = true;
-      return outcome(ec);
+    for (;;) {
+      error_code ec;
+      const size_t used =
+          s.parser.put(boost::asio::buffer(s.head.data() + s.consumed, s.head.size() - s.consumed), ec);
+      s.consumed += used;
+      // The head may be done even when the parser asks for more (eagerly, for the body after it).
+      if (!s.line_taken && s.parser.is_header_done()) {
+        s.request.request_line = FirstLine(s.head);
+        s.line_taken = true;
+      }
+      if (ec && ec != http::error::need_more) {
+        s.finished = true;
+        return outcome(ec);
+      }
+      if (s.parser.is_header_done()) break;
+      if (ec || used == 0) return RequestReadResult::kNeedMore;
     }
-    if (!s.line_taken && s.parser.is_header_done()) {
-      s.request.request_line = FirstLine(s.head);
-      s.line_taken = true;
-    }
-    s.head.erase(0, used);
-    if (!s.parser.is_header_done()) return RequestReadResult::kNeedMore;
+    s.head.erase(0, s.consumed);
+    s.consumed = 0;
     if (s.parser.is_done()) {
       s.finished = true;
       return RequestReadResult::kComplete;
