@@ -89,9 +89,11 @@ bool ClosedSoon(int fd) {
 class ServerLimitsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!fs::exists(livrexa::test::BinaryDir() / "src" / "livrexa-server")) GTEST_SKIP() << "no server executable";
+    if (!fs::exists(livrexa::test::BinaryDir() / "src" / "livrexa-server"))
+      GTEST_SKIP() << "no server executable";
     fs::create_directories(runtime_);
-    const std::string command = "bash '" + (livrexa::test::SourceDir() / "scripts" / "create-db.sh").string() +
+    const std::string command = "bash '" +
+                                (livrexa::test::SourceDir() / "scripts" / "create-db.sh").string() +
                                 "' --demo --firebird-dir '" + (home_.path() / ".firebird").string() + "' '" +
                                 home_.text() + "Livrexa.FDB' >/dev/null 2>&1";
     ASSERT_EQ(std::system(command.c_str()), 0);
@@ -105,7 +107,8 @@ class ServerLimitsTest : public ::testing::Test {
     return livrexa::testing::Exchange(
         static_cast<uint16_t>(port_),
         livrexa::testing::BuildRequest(body.empty() ? "GET" : "POST", target,
-                                       livrexa::testing::BasicAuthLine("Tivel", "Tivel1968") + headers, body));
+                                       livrexa::testing::BasicAuthLine("Tivel", "Tivel1968") + headers,
+                                       body));
   }
   TTempFolder home_{"limits"};
   fs::path runtime_ = home_.path() / "run";
@@ -128,7 +131,8 @@ TEST_F(ServerLimitsTest, OneAddressGetsSixteenConnectionsAndOthersAreStillServed
 }
 
 TEST_F(ServerLimitsTest, AmbiguousFramingIsRefusedAndTheRawQueryCannotMoveASequence) {
-  const std::string raw = "POST /Consulta HTTP/1.1\r\nHost: h\r\nContent-Length: 3\r\nContent-Length: 30\r\n\r\nabc";
+  const std::string raw =
+      "POST /Consulta HTTP/1.1\r\nHost: h\r\nContent-Length: 3\r\nContent-Length: 30\r\n\r\nabc";
   EXPECT_EQ(livrexa::testing::Exchange(static_cast<uint16_t>(port_), raw).status, 400);
   const auto reply = Ask("/Consulta?Flag=999&Filtro=select%20gen_id(RDB%241%2C%201)%20from%20rdb%24database");
   EXPECT_EQ(reply.status, 200);
