@@ -207,8 +207,13 @@ void FilePart(const TMultipartInput& in, const Part& part, const std::string& fi
   for (const auto& line : part.header_lines) {
     const std::string lower = LowerCase(line);
     if (!name) {
+      // Found in the lower-cased line, taken from the line itself at the same place (lower-casing
+      // keeps every length), so a marker written in capitals gives the name as it was sent.
       const size_t at = lower.find("; name=\"");
-      if (at != std::string::npos) name = *QuotedAfter(std::string_view(line).substr(at), "; name=\"");
+      if (at != std::string::npos) {
+        const std::string_view rest = std::string_view(line).substr(at + 8);
+        name = std::string(rest.substr(0, rest.find('"')));
+      }
     }
     const size_t type_at = lower.find("content-type=");
     if (type_at != std::string::npos && content_type.empty())
