@@ -80,6 +80,19 @@ void DecodePostOrPut(HttpRequest& r, TEncodeSelect encoding, TListenerRequest& s
 }  // namespace
 
 void DecodeRequest(HttpRequest& request, TEncodeSelect encoding, TListenerRequest& state) {
+  // A large pure-ASCII form: the values the header pass reads are dropped from the form text
+  // before it runs (the text is read again afterwards only for names the list does not hold).
+  constexpr size_t kLargeItem = 64 * 1024;
+  const bool post_or_put =
+      state.request_type == TRequestType::rtPost || state.request_type == TRequestType::rtPut;
+  if (post_or_put && !request.has_body_stream && request.body.empty() &&
+      request.form_text.size() >= kLargeItem) {
+    bool ordinary_header = false;
+    for (const HttpHeader& h : request.headers)
+      ordinary_header = ordinary_header || !IsControlHeaderName(LowerCase(h.name));
+    if (ordinary_header)
+      DropValuesTheHeaderPassReads(request.form_text, request.query, request.params, kLargeItem);
+  }
   ReadControlHeaders(request, encoding, state.params, state.group_name, state.event_name, state.controls);
   const std::string group_before = state.group_name;
   switch (state.request_type) {

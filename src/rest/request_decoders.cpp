@@ -435,6 +435,51 @@ void ReadControlParams(TControlParamSet set, const TDWParams* list, std::string&
   }
 }
 
+bool IsControlHeaderName(std::string_view lower_name) {
+  for (const char* control :
+       {"dwwelcomemessage", "dwaccesstag", "datacompression", "dwencodestrings", "dwusecript", "dwassyncexec",
+        "binaryrequest", "dwconnectiondefs", "dwservereventname"})
+    if (Contains(lower_name, control)) return true;
+  return false;
+}
+
+void DropValuesTheHeaderPassReads(std::string& form_text, std::string_view query,
+                                  const std::vector<std::string>& engine_params, size_t threshold) {
+  // A blank query is glued to the first form item, whose name then differs: nothing is dropped.
+  if (!query.empty() && Trim(query).empty()) return;
+  std::string kept;
+  size_t item_index = 0;  // the engine's list starts with the form items, in order, empty ones left out
+  size_t start = 0;
+  bool dropped = false;
+  while (start <= form_text.size()) {
+    size_t end = form_text.find('&', start);
+    if (end == std::string::npos) end = form_text.size();
+    const std::string_view item = std::string_view(form_text).substr(start, end - start);
+    std::string_view keep = item;
+    if (!item.empty()) {
+      const size_t equals = item.find('=');
+      const std::string_view name = item.substr(0, equals);
+      const std::string* line = item_index < engine_params.size() ? &engine_params[item_index] : nullptr;
+      // The header pass reads such a line as it is, under the item's own name, as one parameter.
+      const bool read_by_header_pass =
+          line && item.size() >= threshold && equals != std::string_view::npos &&
+          name.find_first_of("%+") == std::string_view::npos && !Contains(item, "dwmark:") &&
+          line->compare(0, name.size() + 1, std::string(name) + "=") == 0 &&
+          line->find_first_of("%\r\n") == std::string::npos && !Contains(*line, kJsonParamPrefix) &&
+          !Contains(*line, "dwmark:") && IsUtf8(*line);
+      if (read_by_header_pass) {
+        keep = item.substr(0, equals + 1);
+        dropped = true;
+      }
+      ++item_index;
+    }
+    if (start > 0) kept += '&';
+    kept.append(keep);
+    start = end + 1;
+  }
+  if (dropped) form_text = std::move(kept);
+}
+
 void ReadControlHeaders(const HttpRequest& request, TEncodeSelect encoding, std::unique_ptr<TDWParams>& list,
                         std::string& group_name, std::string& event_name, TControlValues& controls) {
   for (const HttpHeader& header : request.headers) {

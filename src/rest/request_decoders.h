@@ -103,6 +103,17 @@ enum class TControlParamSet {
 void ReadControlParams(TControlParamSet set, const TDWParams* list, std::string& group_name,
                        TControlValues& controls);
 
+// Whether the header pass takes a header of this name (lower-cased) as a control header.
+bool IsControlHeaderName(std::string_view lower_name);
+
+// Empties, in a pure-ASCII form text, the values of items of at least `threshold` bytes that the
+// header pass is sure to have turned into parameters of the same name from the engine's list, so
+// that ParseRESTURLForm, which skips names the list holds, reads the same without them. Only for
+// a request whose header pass creates the list (it has a header that is not a control header),
+// before that pass runs: a large form is then not held in three copies at once.
+void DropValuesTheHeaderPassReads(std::string& form_text, std::string_view query,
+                                  const std::vector<std::string>& engine_params, size_t threshold);
+
 // The header pass: control headers set control values, every other header becomes a parameter;
 // the first ordinary header also creates the list from the query or form items.
 void ReadControlHeaders(const HttpRequest& request, TEncodeSelect encoding, std::unique_ptr<TDWParams>& list,
