@@ -118,10 +118,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (size_t at = 0; at < size && piece_result == RequestReadResult::kNeedMore; at += 7)
     piece_result = piecewise.Feed(bytes + at, std::min<size_t>(7, size - at));
   // Fed in pieces the parser may still wait where the whole bytes already tell (a start line it
-  // reads piece by piece); once both readings have decided, they must agree.
+  // reads piece by piece), and may refuse for another reason (a chunk header it reads again after
+  // asking for more); but once both readings have decided, they must agree on whether the bytes
+  // are a request, and on the request.
   const bool decided = result != RequestReadResult::kNeedMore && piece_result != RequestReadResult::kNeedMore;
-  if (decided &&
-      (piece_result != result || (result == RequestReadResult::kComplete && !SameRequest(whole, pieces))))
+  const bool whole_read = result == RequestReadResult::kComplete;
+  if (decided && ((piece_result == RequestReadResult::kComplete) != whole_read ||
+                  (whole_read && !SameRequest(whole, pieces))))
     std::abort();
   if (result != RequestReadResult::kComplete) return 0;
 
