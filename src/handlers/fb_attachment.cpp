@@ -3,6 +3,8 @@
 #include <ibase.h>
 
 #include "handlers/fb_client.h"
+#include "handlers/fb_database_name.h"
+#include "handlers/fb_environment.h"
 #include "handlers/fb_statement.h"
 
 namespace livrexa {
@@ -21,6 +23,10 @@ constexpr const char* kRelationFactsSql =
 
 }  // namespace
 
+std::string AttachmentProviders(const std::string& path) {
+  return std::string("Providers = ") + (IsServerDatabaseName(path) ? kFbRemoteProvider : kFbEngineProviders);
+}
+
 std::unique_ptr<TFbAttachment> TFbAttachment::Attach(const std::string& path, const std::string& user,
                                                      const std::string& password) {
   return WithFbErrors([&] {
@@ -33,6 +39,9 @@ std::unique_ptr<TFbAttachment> TFbAttachment::Attach(const std::string& path, co
     dpb->insertString(st.get(), isc_dpb_user_name, user.c_str());
     dpb->insertString(st.get(), isc_dpb_password, password.c_str());
     dpb->insertString(st.get(), isc_dpb_lc_ctype, "UTF8");
+    // Each attachment names the providers that may serve it, whatever firebird.conf lists: a
+    // server name goes over the network only, a file only to the engine in this process.
+    dpb->insertString(st.get(), isc_dpb_config, AttachmentProviders(path).c_str());
     Firebird::IProvider* provider = FbMaster()->getDispatcher();
     struct TReleaser {
       Firebird::IProvider* p;
