@@ -23,12 +23,12 @@ set(CPACK_PACKAGE_NAME livrexa-server)
 set(CPACK_PACKAGE_VENDOR Livrexa)
 set(CPACK_PACKAGE_CONTACT "Livrexa <suporte@livrexa.com.br>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Livrexa library management: the database application server")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "The server of Livrexa, the library-management product for school libraries.\n"
-    "The Livrexa desktop clients call it over HTTP; it keeps the library's data in a\n"
-    "Firebird database, opened by the engine in the server process or on a Firebird\n"
-    "server, makes a verified daily backup, and runs as a systemd service\n"
-    "(livrexa-server) or with a status window.")
+string(CONCAT CPACK_DEBIAN_PACKAGE_DESCRIPTION
+       "The server of Livrexa, the library-management product for school libraries.\n"
+       "The Livrexa desktop clients call it over HTTP; it keeps the library's data in a\n"
+       "Firebird database, opened by the engine in the server process or on a Firebird\n"
+       "server, makes a verified daily backup, and runs as a systemd service\n"
+       "(livrexa-server) or with a status window.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)  # livrexa-server_<version>_<architecture>.deb
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)

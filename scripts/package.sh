@@ -8,5 +8,9 @@ cd "$(dirname "$0")/.."
 cmake --preset release >/dev/null
 cmake --build --preset release
 rm -f build/package/livrexa-server_*.deb
-cpack --config build/release/CPackConfig.cmake -B build/package >/dev/null
+mkdir -p build/package
+if ! cpack --config build/release/CPackConfig.cmake -B build/package >build/package/cpack.log 2>&1; then
+  cat build/package/cpack.log >&2
+  exit 1
+fi
 ls build/package/livrexa-server_*.deb

@@ -101,16 +101,19 @@ $SUDO install -d -o livrexa -g livrexa -m 0755 "$runtime"
 $SUDO runuser -u livrexa -- env $environment $exec_start >"$work/server.log" 2>&1 &
 server_pid=$!
 for _ in $(seq 1 300); do
-  grep -q "Porta $port" "$work/server.log" && break
+  grep -qs "Porta $port" "$work/server.log" && break
   kill -0 "$server_pid" 2>/dev/null || { cat "$work/server.log" >&2; fail "the server ended at start"; }
   sleep 0.1
 done
 grep -q "Porta $port" "$work/server.log" || { cat "$work/server.log" >&2; fail "the server does not serve port $port"; }
 reply="$(curl -s -u Tivel:Tivel1968 "http://127.0.0.1:$port/ValidaUsuario?Usuario=ADMIN&Senha=ADMIN")"
 grep -q '"RESPOSTA":"MQ=="' <<<"$reply" || fail "the login did not answer user 1: $reply"
-server_user="$(ps -o user= -p "$(pgrep -P "$server_pid" | head -n 1)" 2>/dev/null || true)"
-[ "$server_user" = livrexa ] || fail "the server runs as '$server_user'"
-$SUDO kill -TERM "$server_pid"
+# runuser waits for the server, its child (env replaced itself with the server): the stop signal
+# goes to the server, as systemd sends it, and runuser returns the server's status.
+server="$(pgrep -P "$server_pid" | head -n 1)"
+[ "$(ps -o user= -p "$server" 2>/dev/null)" = livrexa ] || fail "the server does not run as livrexa"
+[ "$(ps -o comm= -p "$server" 2>/dev/null)" = livrexa-server ] || fail "no server process under runuser"
+$SUDO kill -TERM "$server"
 status=0
 wait "$server_pid" || status=$?
 server_pid=""
