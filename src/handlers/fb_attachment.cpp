@@ -11,6 +11,8 @@ namespace livrexa {
 
 namespace {
 
+constexpr int kServerConnectTimeoutSeconds = 15;
+
 // Every column of one table with its primary-key membership, identity and declared precision.
 constexpr const char* kRelationFactsSql =
     "select trim(rf.rdb$field_name), rf.rdb$identity_type, f.rdb$field_precision,"
@@ -42,6 +44,10 @@ std::unique_ptr<TFbAttachment> TFbAttachment::Attach(const std::string& path, co
     // Each attachment names the providers that may serve it, whatever firebird.conf lists: a
     // server name goes over the network only, a file only to the engine in this process.
     dpb->insertString(st.get(), isc_dpb_config, AttachmentProviders(path).c_str());
+    // A server that does not answer at all fails the attachment in seconds, not the client
+    // library's three minutes: a request or the start-up then says so instead of hanging.
+    if (IsServerDatabaseName(path))
+      dpb->insertInt(st.get(), isc_dpb_connect_timeout, kServerConnectTimeoutSeconds);
     Firebird::IProvider* provider = FbMaster()->getDispatcher();
     struct TReleaser {
       Firebird::IProvider* p;
