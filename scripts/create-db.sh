@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Creates a new Livrexa database file from db/schema.sql, optionally with the demo data of
-# db/demo.sql, using isql-fb in embedded mode (no Firebird server needed).
+# db/demo.sql, using isql-fb in embedded mode (no Firebird server needed), or a new database on a
+# Firebird server when DATABASE is a server name (host:path, host/port:path, inet://host:port/path).
 #
-#   scripts/create-db.sh [--demo] [--firebird-dir DIR] DATABASE_FILE
+#   scripts/create-db.sh [--demo] [--firebird-dir DIR] DATABASE
 #
 # --demo              also load db/demo.sql (administrator "admin" with password "admin",
 #                     user number 1, and a few authors, holdings, readers and classes)
@@ -14,6 +15,8 @@
 # The file must not exist yet. The new database has page size 4096 and character set UTF8, and
 # its on-disk structure is that of the engine that creates it (ODS 12 with Firebird 3, ODS 13
 # with Firebird 4). The read-only user of the raw query gets its rights (db/grant-readonly.sql).
+# On a server (SYSDBA's password there must be brickwall), the read-only user LIVREXA_LEITURA is
+# also created or given its password (leitura); --firebird-dir is not used.
 set -euo pipefail
 
 usage() {
@@ -37,6 +40,63 @@ while [ $# -gt 0 ]; do
 done
 [ -n "$database" ] || usage
 
+# The same test as the server's (src/handlers/fb_database_name.h).
+is_server_name() {
+  local name="$1"
+  shopt -s nocasematch
+  if [[ "$name" =~ ^inet[46]?://.+ ]]; then shopt -u nocasematch; return 0; fi
+  shopt -u nocasematch
+  [[ "$name" =~ ^(\[[^]]+\]|[A-Za-z0-9._-]+)(/[A-Za-z0-9_-]+)?:.+ ]] && [ "${name:1:1}" != ":" ] &&
+    [ "${name:0:1}" != "." ]
+}
+
+# The installation whose isql-fb (and character-set module) is used, newest version first.
+find_fbhome() {
+  for candidate in $(ls -d /usr/lib/*/firebird/* /usr/lib64/firebird/* /usr/lib/firebird/* 2>/dev/null | sort -rV) \
+                   /opt/firebird; do
+    if [ -f "$candidate/intl/libfbintl.so" ]; then echo "$candidate"; return; fi
+  done
+}
+find_isql() {
+  if [ -n "${LIVREXA_FIREBIRD_BIN:-}" ] && [ -x "$LIVREXA_FIREBIRD_BIN/isql" ]; then echo "$LIVREXA_FIREBIRD_BIN/isql"
+  elif command -v isql-fb >/dev/null 2>&1; then command -v isql-fb
+  elif [ -n "${1:-}" ] && [ -x "$1/bin/isql" ]; then echo "$1/bin/isql"
+  fi
+}
+quote() { printf "%s" "$1" | sed "s/'/''/g"; }
+
+if is_server_name "$database"; then
+  # A client of the server only: a Firebird folder of its own whose one provider is the network.
+  client="$(mktemp -d)"
+  trap 'rm -rf "$client"' EXIT
+  mkdir -p "$client/lock" "$client/tmp"
+  printf 'Providers = Remote\n' > "$client/firebird.conf"
+  export FIREBIRD="$client" FIREBIRD_LOCK="$client/lock" FIREBIRD_TMP="$client/tmp"
+  isql="$(find_isql "${LIVREXA_FIREBIRD_HOME:-$(find_fbhome)}")"
+  if [ -z "$isql" ]; then
+    echo "create-db: Firebird's isql (isql-fb) was not found; run scripts/install-deps.sh." >&2
+    exit 1
+  fi
+  {
+    echo "SET SQL DIALECT 3;"
+    echo "SET BAIL ON;"
+    echo "CREATE DATABASE '$(quote "$database")' USER 'SYSDBA' PASSWORD 'brickwall' PAGE_SIZE 4096 DEFAULT CHARACTER SET UTF8;"
+    echo "INPUT '$(quote "$here/db/schema.sql")';"
+    echo "CREATE OR ALTER USER LIVREXA_LEITURA PASSWORD 'leitura' USING PLUGIN Srp;"
+    echo "COMMIT;"
+    echo "INPUT '$(quote "$here/db/grant-readonly.sql")';"
+    if [ "$demo" = 1 ]; then echo "INPUT '$(quote "$here/db/demo.sql")';"; fi
+    echo "COMMIT;"
+  } > "$client/create.sql"
+  if ! "$isql" -q -b -ch UTF8 -i "$client/create.sql"; then
+    echo "create-db: the database $database was not created, or only in part: if the server made it," \
+         "drop it there before trying again." >&2
+    exit 1
+  fi
+  echo "create-db: created $database$([ "$demo" = 1 ] && echo ' with the demo data')."
+  exit 0
+fi
+
 if [ -z "$fbdir" ]; then
   if [ -n "${LIVREXA_FIREBIRD_DIR:-}" ]; then fbdir="$LIVREXA_FIREBIRD_DIR"
   elif [ -n "${XDG_DATA_HOME:-}" ]; then fbdir="$XDG_DATA_HOME/livrexa/firebird"
@@ -51,14 +111,8 @@ if [ -e "$database" ]; then
 fi
 mkdir -p "$(dirname "$database")"
 
-# The installation whose character-set module is copied (newest version first).
-fbhome="${LIVREXA_FIREBIRD_HOME:-}"
-if [ -z "$fbhome" ]; then
-  for candidate in $(ls -d /usr/lib/*/firebird/* /usr/lib64/firebird/* /usr/lib/firebird/* 2>/dev/null | sort -rV) \
-                   /opt/firebird; do
-    if [ -f "$candidate/intl/libfbintl.so" ]; then fbhome="$candidate"; break; fi
-  done
-fi
+# The installation whose character-set module is copied.
+fbhome="${LIVREXA_FIREBIRD_HOME:-$(find_fbhome)}"
 
 # The same folder layout and configuration the server writes (src/handlers/fb_environment.cpp).
 mkdir -p "$fbdir/lock" "$fbdir/tmp" "$fbdir/intl"
@@ -78,17 +132,12 @@ if [ -n "$fbhome" ]; then
 fi
 export FIREBIRD="$fbdir" FIREBIRD_LOCK="$fbdir/lock" FIREBIRD_TMP="$fbdir/tmp"
 
-isql=""
-if [ -n "${LIVREXA_FIREBIRD_BIN:-}" ] && [ -x "$LIVREXA_FIREBIRD_BIN/isql" ]; then isql="$LIVREXA_FIREBIRD_BIN/isql"
-elif command -v isql-fb >/dev/null 2>&1; then isql="$(command -v isql-fb)"
-elif [ -n "$fbhome" ] && [ -x "$fbhome/bin/isql" ]; then isql="$fbhome/bin/isql"
-fi
+isql="$(find_isql "$fbhome")"
 if [ -z "$isql" ]; then
   echo "create-db: Firebird's isql (isql-fb) was not found; run scripts/install-deps.sh." >&2
   exit 1
 fi
 
-quote() { printf "%s" "$1" | sed "s/'/''/g"; }
 script="$(mktemp)"
 trap 'rm -f "$script"' EXIT
 {

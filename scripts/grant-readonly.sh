@@ -5,14 +5,19 @@
 # scripts/create-db.sh have the rights already; run this once on older ones, and again after
 # tables are added. Without the rights the raw query answers that the user has no access.
 #
-#   scripts/grant-readonly.sh [--firebird-dir DIR] DATABASE_FILE
+#   scripts/grant-readonly.sh [--firebird-dir DIR] DATABASE
 #
 # --firebird-dir DIR  the Firebird folder of the server (HOME/.firebird) when a server may have
 #                     the file open; default as for scripts/create-db.sh.
+#
+# DATABASE may be a database on a Firebird server (host:path, host/port:path,
+# inet://host:port/path; SYSDBA's password there must be brickwall): the user LIVREXA_LEITURA is
+# then also created in the server's user list, or given its password (leitura), which the Livrexa
+# server uses to attach as that user.
 set -euo pipefail
 
 usage() {
-  sed -n '2,11p' "$0" | sed 's/^# \{0,1\}//'
+  sed -n '2,16p' "$0" | sed 's/^# \{0,1\}//'
   exit 2
 }
 
@@ -29,6 +34,42 @@ while [ $# -gt 0 ]; do
   shift
 done
 [ -n "$database" ] || usage
+
+# The same test as the server's (src/handlers/fb_database_name.h).
+is_server_name() {
+  local name="$1"
+  shopt -s nocasematch
+  if [[ "$name" =~ ^inet[46]?://.+ ]]; then shopt -u nocasematch; return 0; fi
+  shopt -u nocasematch
+  [[ "$name" =~ ^(\[[^]]+\]|[A-Za-z0-9._-]+)(/[A-Za-z0-9_-]+)?:.+ ]] && [ "${name:1:1}" != ":" ] &&
+    [ "${name:0:1}" != "." ]
+}
+find_isql() {
+  if [ -n "${LIVREXA_FIREBIRD_BIN:-}" ] && [ -x "$LIVREXA_FIREBIRD_BIN/isql" ]; then echo "$LIVREXA_FIREBIRD_BIN/isql"
+  elif command -v isql-fb >/dev/null 2>&1; then command -v isql-fb
+  fi
+}
+
+if is_server_name "$database"; then
+  client="$(mktemp -d)"
+  trap 'rm -rf "$client"' EXIT
+  mkdir -p "$client/lock" "$client/tmp"
+  printf 'Providers = Remote\n' > "$client/firebird.conf"
+  export FIREBIRD="$client" FIREBIRD_LOCK="$client/lock" FIREBIRD_TMP="$client/tmp"
+  isql="$(find_isql)"
+  if [ -z "$isql" ]; then
+    echo "grant-readonly: Firebird's isql (isql-fb) was not found; run scripts/install-deps.sh." >&2
+    exit 1
+  fi
+  { echo "CREATE OR ALTER USER LIVREXA_LEITURA PASSWORD 'leitura' USING PLUGIN Srp;"
+    echo "COMMIT;"
+    echo "INPUT '$(printf "%s" "$here/db/grant-readonly.sql" | sed "s/'/''/g")';"
+  } > "$client/grant.sql"
+  "$isql" -q -b -user SYSDBA -password brickwall -ch UTF8 -i "$client/grant.sql" "$database"
+  echo "grant-readonly: the read-only user may read every table of $database."
+  exit 0
+fi
+
 if [ ! -f "$database" ]; then
   echo "grant-readonly: $database does not exist." >&2
   exit 1
@@ -42,10 +83,7 @@ fi
 mkdir -p "$fbdir/lock" "$fbdir/tmp"
 export FIREBIRD="$fbdir" FIREBIRD_LOCK="$fbdir/lock" FIREBIRD_TMP="$fbdir/tmp"
 
-isql=""
-if [ -n "${LIVREXA_FIREBIRD_BIN:-}" ] && [ -x "$LIVREXA_FIREBIRD_BIN/isql" ]; then isql="$LIVREXA_FIREBIRD_BIN/isql"
-elif command -v isql-fb >/dev/null 2>&1; then isql="$(command -v isql-fb)"
-fi
+isql="$(find_isql)"
 if [ -z "$isql" ]; then
   echo "grant-readonly: Firebird's isql (isql-fb) was not found; run scripts/install-deps.sh." >&2
   exit 1

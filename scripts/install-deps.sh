@@ -21,6 +21,11 @@ packages=(
   fonts-dejavu-core
   # tests and benchmarks
   googletest libgtest-dev libgmock-dev libbenchmark-dev wrk
+  # tests of a database on a Firebird server: the server program, run privately on a free port by
+  # the tests (its system service is never used)
+  firebird3.0-server
+  # the package and its install test (scripts/package.sh, scripts/test-package.sh)
+  dpkg-dev curl systemd
 )
 
 SUDO=""

@@ -3,11 +3,15 @@
 #include <ibase.h>
 
 #include "handlers/fb_client.h"
+#include "handlers/fb_database_name.h"
+#include "handlers/fb_environment.h"
 #include "handlers/fb_statement.h"
 
 namespace livrexa {
 
 namespace {
+
+constexpr int kServerConnectTimeoutSeconds = 15;
 
 // Every column of one table with its primary-key membership, identity and declared precision.
 constexpr const char* kRelationFactsSql =
@@ -21,6 +25,10 @@ constexpr const char* kRelationFactsSql =
 
 }  // namespace
 
+std::string AttachmentProviders(const std::string& path) {
+  return std::string("Providers = ") + (IsServerDatabaseName(path) ? kFbRemoteProvider : kFbEngineProviders);
+}
+
 std::unique_ptr<TFbAttachment> TFbAttachment::Attach(const std::string& path, const std::string& user,
                                                      const std::string& password) {
   return WithFbErrors([&] {
@@ -33,6 +41,13 @@ std::unique_ptr<TFbAttachment> TFbAttachment::Attach(const std::string& path, co
     dpb->insertString(st.get(), isc_dpb_user_name, user.c_str());
     dpb->insertString(st.get(), isc_dpb_password, password.c_str());
     dpb->insertString(st.get(), isc_dpb_lc_ctype, "UTF8");
+    // Each attachment names the providers that may serve it, whatever firebird.conf lists: a
+    // server name goes over the network only, a file only to the engine in this process.
+    dpb->insertString(st.get(), isc_dpb_config, AttachmentProviders(path).c_str());
+    // A server that does not answer at all fails the attachment in seconds, not the client
+    // library's three minutes: a request or the start-up then says so instead of hanging.
+    if (IsServerDatabaseName(path))
+      dpb->insertInt(st.get(), isc_dpb_connect_timeout, kServerConnectTimeoutSeconds);
     Firebird::IProvider* provider = FbMaster()->getDispatcher();
     struct TReleaser {
       Firebird::IProvider* p;

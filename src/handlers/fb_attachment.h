@@ -1,6 +1,7 @@
 #pragma once
-// One attachment to a database file (an open connection of the embedded engine), with what the
-// gateway learns about the tables once per attachment: key and identity columns.
+// One attachment to a database (a file opened by the engine in this process, or a database on a
+// Firebird server reached over the network), with what the gateway learns about the tables once
+// per attachment: key and identity columns.
 
 #include <cstdint>
 #include <map>
@@ -22,10 +23,13 @@ struct TFbColumnFacts {
 };
 using TFbRelationFacts = std::map<std::string, TFbColumnFacts>;  // by column name
 
+// The configuration text an attachment of `path` carries: the providers allowed to serve it.
+std::string AttachmentProviders(const std::string& path);
+
 class TFbAttachment {
  public:
-  // Attaches in embedded mode with the connection character set UTF8. Fails with the engine's
-  // message (TFbError).
+  // Attaches with the connection character set UTF8: a file in embedded mode, a server name
+  // (fb_database_name.h) through the remote protocol. Fails with the engine's message (TFbError).
   static std::unique_ptr<TFbAttachment> Attach(const std::string& path, const std::string& user,
                                                const std::string& password);
   ~TFbAttachment();  // ends the read transaction and detaches; failures are ignored

@@ -40,6 +40,14 @@ bool TFbError::Conflict() const {
   return Has(isc_lock_conflict) || Has(isc_update_conflict) || Has(isc_deadlock);
 }
 
+bool TFbError::Unreachable() const {
+  for (intptr_t code :
+       {isc_network_error, isc_net_connect_err, isc_net_connect_listen_err, isc_net_lookup_err,
+        isc_net_read_err, isc_net_write_err, isc_conn_lost, isc_shutdown, isc_shutinprog})
+    if (Has(code)) return true;
+  return false;
+}
+
 TFbStatus::TFbStatus() : status_(FbMaster()->getStatus()), wrapper_(status_) {}
 
 TFbStatus::~TFbStatus() {

@@ -2,7 +2,8 @@
 #if defined(LIVREXA_NO_ENGINE_HEADERS)
 #error "the operations reach the database through TDM, TFbQuery and TFbConnection only"
 #endif
-// The database gateway's access to the Firebird client library (libfbclient, embedded mode).
+// The database gateway's access to the Firebird client library (libfbclient): the engine in this
+// process for a database file, the remote protocol for a database on a Firebird server.
 //
 // Why the object-oriented API (firebird/Interface.h: IMaster, IProvider, IAttachment, IStatement,
 // IResultSet, IBlob) and not the ISC functions of ibase.h:

@@ -87,13 +87,31 @@ void TFbEnvironment::Activate() {
   active_ = true;
 }
 
+void TFbEnvironment::WriteConfig() const {
+  const fs::path conf = folder_ / "firebird.conf";
+  std::error_code ec;
+  const std::string text = ConfigText(serverMode_);
+  if (!fs::exists(conf, ec) || ReadFile(conf) != text) WriteFileAtomically(conf, text);
+}
+
+void TFbEnvironment::SetServerMode(bool serverMode) {
+  std::lock_guard lock(mutex_);
+  if (serverMode == serverMode_) return;
+  serverMode_ = serverMode;
+  if (active_) WriteConfig();
+}
+
+bool TFbEnvironment::ServerMode() const {
+  std::lock_guard lock(mutex_);
+  return serverMode_;
+}
+
 void TFbEnvironment::CreateFiles() const {
   fs::create_directories(folder_ / "lock");
   fs::create_directories(folder_ / "tmp");
   fs::create_directories(folder_ / "intl");
-  const fs::path conf = folder_ / "firebird.conf";
+  WriteConfig();
   std::error_code ec;
-  if (!fs::exists(conf, ec) || ReadFile(conf) != ConfigText()) WriteFileAtomically(conf, ConfigText());
 
   const fs::path installation = InstallationFolder();
   if (installation.empty()) return;
@@ -133,14 +151,15 @@ fs::path TFbEnvironment::InstallationFolder() {
   return {};
 }
 
-std::string TFbEnvironment::ConfigText() {
+std::string TFbEnvironment::ConfigText(bool serverMode) {
   // Engine13 is the Firebird 4 engine; a library that does not have it skips the name.
   // DataTypeCompatibility makes a Firebird 4 engine describe its newer types (time zones, INT128,
   // DECFLOAT) as Firebird 3 types; Firebird 3 ignores the setting.
-  return "# Written by the Livrexa server at start; changes here are overwritten.\n"
-         "ServerMode = SuperClassic\n"
-         "Providers = Engine13, Engine12\n"
-         "DataTypeCompatibility = 3.0\n";
+  return std::string(
+             "# Written by the Livrexa server at start; changes here are overwritten.\n"
+             "ServerMode = SuperClassic\n") +
+         "Providers = " + (serverMode ? std::string(kFbRemoteProvider) + ", " : std::string()) +
+         kFbEngineProviders + "\n" + "DataTypeCompatibility = 3.0\n";
 }
 
 }  // namespace livrexa

@@ -22,6 +22,9 @@ class TFbError : public LivrexaError {
   bool Has(intptr_t code) const;
   // Another transaction holds or has changed the row (lock conflict, update conflict, deadlock).
   bool Conflict() const;
+  // The database server could not be reached or is shutting the database down: worth trying
+  // again later, unlike a refusal (unknown database, wrong user or password).
+  bool Unreachable() const;
 
  private:
   std::vector<intptr_t> codes_;

@@ -13,6 +13,9 @@ struct THandlerLimits {
   // The raw query ("Consulta" 999) runs as this database user, which may only read the tables
   // (db/grant-readonly.sql gives it SELECT on every table and nothing else).
   std::string ReadOnlyUser = "LIVREXA_LEITURA";
+  // Its password: the embedded engine does not check it; a Firebird server does (the user is
+  // created there by scripts/create-db.sh or scripts/grant-readonly.sh with this password).
+  std::string ReadOnlyPassword = "leitura";
   // A raw query still running after this long is cancelled.
   std::chrono::milliseconds RawQueryTimeLimit{std::chrono::minutes(5)};
   // Characters of a raw query's text kept in the window log and the error log.

@@ -43,7 +43,7 @@ TDM::TDM()
       DatabaseConsulta([] { return Host().LocalDB(); }),
       Query1(Database1) {
   DatabaseConsulta.UserName = HandlerLimits().ReadOnlyUser;
-  DatabaseConsulta.Password = "";
+  DatabaseConsulta.Password = HandlerLimits().ReadOnlyPassword;
   Encoding = TEncodeSelect::esASCII;
   Host().AddRequest();
   DeclareEvents();

@@ -35,6 +35,10 @@ std::vector<std::string> GbakRestoreArgs(const std::string& backupFile, const st
   return {"-user", kGbakUser, "-pas", kGbakPassword, "-r", "-p", "4096", "-o", backupFile, database};
 }
 
+std::vector<std::string> GbakVerifyArgs(const std::string& backupFile, const std::string& database) {
+  return {"-user", kGbakUser, "-pas", kGbakPassword, "-c", backupFile, database};
+}
+
 std::string RestoreTempPath(const std::string& database) {
   std::filesystem::path path(database);
   std::string name = "." + path.filename().string() + ".restauro-" + std::to_string(::getpid());

@@ -23,6 +23,8 @@ std::string GbakProgram(const std::filesystem::path& home);
 
 std::vector<std::string> GbakBackupArgs(const std::string& database, const std::string& backupFile);
 std::vector<std::string> GbakRestoreArgs(const std::string& backupFile, const std::string& database);
+// The check of a new backup: creates a new database from it (never over an existing file).
+std::vector<std::string> GbakVerifyArgs(const std::string& backupFile, const std::string& database);
 
 // The file a restore writes before it replaces the database: beside the database (same folder,
 // so the final move is a rename), hidden, named after the database and this process.

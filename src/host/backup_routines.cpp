@@ -72,29 +72,72 @@ void TBackupRoutines::LogFailure(const std::string& head, const std::string& mes
   log_(tail);
 }
 
+struct TBackupRoutines::TBackupRun {
+  std::string database, file1, file2;
+  int diasBackup = 0;
+  TDone done;
+  std::optional<TRowCounts> before;  // the live database just before gbak started
+  bool made = false;                 // gbak wrote file 1
+  bool copied = false;               // file 2 is a copy of it
+};
+
 void TBackupRoutines::GeraBackup(const std::string& database, const std::string& file1,
-                                 const std::string& file2, TDone done) {
+                                 const std::string& file2, int diasBackup, TDone done) {
+  auto run = std::make_shared<TBackupRun>();
+  run->database = database;
+  run->file1 = file1;
+  run->file2 = file2;
+  run->diasBackup = diasBackup;
+  run->done = std::move(done);
   try {
-    children_.Start(tools_.gbakProgram, GbakBackupArgs(database, file1), tools_.gbakEnvironment,
-                    tools_.backupMinimumWait,
-                    [this, file1, file2, done](int exitStatus, const std::string& errorOutput) {
-                      thread_.Post([this, file1, file2, done, exitStatus, errorOutput] {
-                        FinishBackup(file1, file2, exitStatus, errorOutput);
-                        if (done) done();
+    if (tools_.useDatabase) tools_.useDatabase(database);
+  } catch (const std::exception& e) {
+    LogFailure("Erro no backup - ", e.what(), "*** Erro no Backup ***");
+    return EndBackup(*run);
+  }
+  if (!tools_.countRows) return StartBackup(run);
+  // The rows before the backup: a table that changes while gbak runs may differ from the count
+  // after it (see CompareRowCounts).
+  background_.Run([this, run] {
+    try {
+      run->before = tools_.countRows(run->database);
+    } catch (const std::exception&) {
+      // The count after gbak then stands alone; if the database cannot be read, that one fails too.
+    }
+    thread_.Post([this, run] { StartBackup(run); });
+  });
+}
+
+void TBackupRoutines::StartBackup(std::shared_ptr<TBackupRun> run) {
+  try {
+    children_.Start(tools_.gbakProgram, GbakBackupArgs(run->database, run->file1), tools_.gbakEnvironment,
+                    tools_.backupMinimumWait, [this, run](int exitStatus, const std::string& errorOutput) {
+                      thread_.Post([this, run, exitStatus, errorOutput] {
+                        FinishBackup(*run, exitStatus, errorOutput);
+                        if (run->made && tools_.countRows)
+                          VerifyBackup(run);
+                        else
+                          EndBackup(*run);
                       });
                     });
   } catch (const std::exception& e) {
     LogFailure("Erro no backup - ", e.what(), "*** Erro no Backup ***");
-    if (done) done();
+    EndBackup(*run);
   }
 }
 
-void TBackupRoutines::FinishBackup(const std::string& file1, const std::string& file2, int exitStatus,
-                                   const std::string& errorOutput) {
+void TBackupRoutines::EndBackup(TBackupRun& run) {
+  if (run.done) run.done();
+}
+
+void TBackupRoutines::FinishBackup(TBackupRun& run, int exitStatus, const std::string& errorOutput) {
+  const std::string& file1 = run.file1;
+  const std::string& file2 = run.file2;
   try {
     // A gbak that failed half-way may leave part of a backup: that is not the day's backup.
     if (exitStatus != 0) RemoveFile(file1);
     if (FileExists(file1)) {
+      run.made = true;
       log_("*** Backup 1 Concluído para  " + file1);
     } else {
       log_("*** Backup não foi gerado em " + file1);
@@ -107,9 +150,76 @@ void TBackupRoutines::FinishBackup(const std::string& file1, const std::string& 
         log_("*** Backup 2 Concluído para " + file2);
       else
         log_("*** Erro ao copiar o backup para 2ª pasta: " + file2);
+      run.copied = copied;
     }
   } catch (const std::exception& e) {
     LogFailure("Erro no backup - ", e.what(), "*** Erro no Backup ***");
+  }
+}
+
+void TBackupRoutines::VerifyBackup(std::shared_ptr<TBackupRun> run) {
+  const std::string temp = VerificationPath(tools_.verificationFolder, run->file1);
+  try {
+    RemoveFile(temp);  // left by a check that was cut off
+    children_.Start(
+        tools_.gbakProgram, GbakVerifyArgs(run->file1, temp), tools_.gbakEnvironment,
+        std::chrono::milliseconds(0), [this, run, temp](int exitStatus, const std::string& errorOutput) {
+          // On the waiter thread: the counts may take a while on a large database.
+          std::string failure;
+          TRowCounts restored, after;
+          if (exitStatus != 0) {
+            failure =
+                "o gbak não restaurou o backup: " + JoinLines(GbakFailureLines(exitStatus, errorOutput));
+          } else {
+            try {
+              restored = tools_.countRows(temp);
+            } catch (const std::exception& e) {
+              failure = std::string("o backup restaurado não abre: ") + e.what();
+            }
+          }
+          RemoveFile(temp);
+          if (failure.empty()) {
+            try {
+              after = tools_.countRows(run->database);
+            } catch (const std::exception& e) {
+              failure = std::string("não foi possível contar os registros do banco de dados: ") + e.what();
+            }
+          }
+          thread_.Post([this, run, failure, after, restored] {
+            CheckBackup(*run, failure, after, restored);
+            EndBackup(*run);
+          });
+        });
+  } catch (const std::exception& e) {
+    RemoveFile(temp);
+    log_(kBackupNotVerified + std::string(e.what()));
+    EndBackup(*run);
+  }
+}
+
+void TBackupRoutines::CheckBackup(TBackupRun& run, const std::string& failure, const TRowCounts& after,
+                                  const TRowCounts& restored) {
+  std::string difference = failure.empty() ? CompareRowCounts(run.before, after, restored) : failure;
+  if (!difference.empty()) {
+    // One entry; lines of gbak's or the engine's text joined on it.
+    for (char& c : difference)
+      if (c == '\r' || c == '\n') c = ' ';
+    log_(kBackupNotVerified + difference);
+    return;
+  }
+  log_(BackupVerifiedText(restored));
+  if (run.diasBackup <= 0) return;
+  DeleteOldBackups(fs::path(run.file1).parent_path().string(), run.diasBackup, run.file1);
+  if (run.copied) DeleteOldBackups(fs::path(run.file2).parent_path().string(), run.diasBackup, run.file2);
+}
+
+void TBackupRoutines::DeleteOldBackups(const std::string& folder, int keep, const std::string& newest) {
+  for (const fs::path& old : DailyBackupsBeyond(folder, keep, newest)) {
+    std::error_code ec;
+    if (fs::remove(old, ec) && !ec)
+      log_("Backup antigo excluído: " + old.string());
+    else
+      log_("*** Erro ao excluir o backup antigo " + old.string() + ": " + ec.message());
   }
 }
 

@@ -3,18 +3,33 @@
 // its end is handed back to the host's thread, where the files are checked and the log written.
 // A restore writes a new file beside the database and replaces the database only when gbak
 // succeeded and the new file opens: a failed restore leaves the database where it was.
+//
+// Each new backup is checked: gbak restores it into a temporary file whose tables and row counts
+// must match the live database's (backup_check.h). Only a backup that passed lets the oldest
+// daily backups of its folders go, when the settings keep a number of them (DiasBackup).
 
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "host/background_work.h"
+#include "host/backup_check.h"
 #include "host/child_process.h"
 #include "host/host_clock.h"
 #include "host/host_thread.h"
 
 namespace livrexa::host {
+
+// What attaching to a database on a Firebird server said at start-up.
+struct TServerProbe {
+  enum class TOutcome { Attached, Refused, Unreachable };
+  TOutcome outcome = TOutcome::Attached;
+  std::string message;  // the engine's, when not attached
+};
 
 struct TBackupTools {
   std::string gbakProgram = "gbak";
@@ -27,6 +42,17 @@ struct TBackupTools {
   std::function<void(const std::string& path)> checkDatabase;
   // The backup waits at least this long, and beyond it until gbak has ended.
   std::chrono::milliseconds backupMinimumWait{5000};
+  // The rows of every table of a database (a file or a server name); throws LivrexaError with
+  // the engine's message. Runs off the host's thread. Unset: new backups are not checked, and so
+  // no old backup is ever deleted.
+  std::function<TRowCounts(const std::string& database)> countRows;
+  // Where the check restores a new backup; empty: the backup's own folder.
+  std::string verificationFolder;
+  // Told the database's name when the settings give it and before gbak runs for it: the
+  // gateway's Firebird folder follows (the remote provider only for a database on a server).
+  std::function<void(const std::string& database)> useDatabase;
+  // Attaches to a database on a Firebird server and detaches again. Unset: counts as attached.
+  std::function<TServerProbe(const std::string& database)> probeServer;
 };
 
 class TBackupRoutines {
@@ -40,18 +66,31 @@ class TBackupRoutines {
   TBackupRoutines(std::filesystem::path home, THostThread& thread, const TClock& clock, TLog log,
                   TBackupTools tools);
 
-  // `done` runs on the host's thread once the routine's last log entry is written.
+  // `done` runs on the host's thread once the routine's last log entry is written. `diasBackup`:
+  // how many daily backups each folder keeps once the new one passed its check (0: all).
   void GeraBackup(const std::string& database, const std::string& file1, const std::string& file2,
-                  TDone done);
+                  int diasBackup, TDone done);
   void RestauraBackup(const std::string& database, const std::string& backupFile, TRestoreDone done);
 
   TBackupTools& Tools() { return tools_; }
   // Waits for the gbak children and their hand-back to be posted (tests, shutdown).
-  void WaitForChildren() { children_.WaitAll(); }
+  void WaitForChildren() {
+    background_.WaitAll();
+    children_.WaitAll();
+  }
 
  private:
-  void FinishBackup(const std::string& file1, const std::string& file2, int exitStatus,
-                    const std::string& errorOutput);
+  struct TBackupRun;
+  void StartBackup(std::shared_ptr<TBackupRun> run);
+  // Logs what gbak made and copies it to the second folder.
+  void FinishBackup(TBackupRun& run, int exitStatus, const std::string& errorOutput);
+  // Restores the new backup into a temporary file and counts its rows; then CheckBackup.
+  void VerifyBackup(std::shared_ptr<TBackupRun> run);
+  void CheckBackup(TBackupRun& run, const std::string& failure, const TRowCounts& after,
+                   const TRowCounts& restored);
+  // Deletes the daily backups of `folder` beyond the newest `keep`.
+  void DeleteOldBackups(const std::string& folder, int keep, const std::string& newest);
+  void EndBackup(TBackupRun& run);
   // Checks what gbak made and puts it in place of the database; throws LivrexaError when the
   // database stays as it was.
   void ReplaceDatabase(const std::string& database, const std::string& backupFile, const std::string& temp,
@@ -65,6 +104,7 @@ class TBackupRoutines {
   TLog log_;
   TBackupTools tools_;
   TChildProcesses children_;
+  TBackgroundWork background_;
 };
 
 }  // namespace livrexa::host

@@ -1,5 +1,7 @@
 #include "host/config_file.h"
 
+#include <algorithm>
+
 #include "host/ini_file.h"
 
 namespace livrexa::host {
@@ -22,6 +24,7 @@ TServerSettings ReadConfig(const std::filesystem::path& home) {
   values.vPastaBackup2 = ini.ReadString(kConfigSection, "PastaBackup2", "");
   values.vPorta = ini.ReadInteger(kConfigSection, "Porta", 0);
   values.vHoraBackup = ini.ReadInteger(kConfigSection, "HoraBackup", 0);
+  values.vDiasBackup = std::max(0, ini.ReadInteger(kConfigSection, "DiasBackup", 0));
   return values;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
-// Config1.ini of the server's home folder: section "INDICE" with the five settings.
+// Config1.ini of the server's home folder: section "INDICE" with the five settings, and the
+// optional "DiasBackup" that an operator adds by hand.
 
 #include <filesystem>
 #include <string>
@@ -15,7 +16,8 @@ inline constexpr const char* kConfigSection = "INDICE";
 std::string HomeText(const std::filesystem::path& home);
 std::filesystem::path ConfigPath(const std::filesystem::path& home);
 
-// Reads the five keys; a missing text key gives "", a missing or non-numeric integer key 0.
+// Reads the keys; a missing text key gives "", a missing or non-numeric integer key 0 (and a
+// negative DiasBackup 0 too).
 TServerSettings ReadConfig(const std::filesystem::path& home);
 
 // The values a missing Config1.ini is created with. The first backup folder is the home's
@@ -24,7 +26,7 @@ TServerSettings FirstStartValues(const std::filesystem::path& home);
 void WriteFirstStartConfig(const std::filesystem::path& home);
 
 // Writes the five keys in the settings dialog's order (database, port, hour, folder 1, folder 2),
-// creating the file when missing and keeping its other lines.
+// creating the file when missing and keeping its other lines (DiasBackup among them).
 void WriteConfig(const std::filesystem::path& home, const TServerSettings& values);
 
 }  // namespace livrexa::host

@@ -37,7 +37,14 @@ int RunHeadless(const THostOptions& options, THostWiring wiring) {
   hostPointer = &host;
 
   try {
-    if (host.FormShow() == TServerHost::TStartOutcome::NotConfigured) return 2;
+    switch (host.FormShow()) {
+      case TServerHost::TStartOutcome::Serving:
+        break;
+      case TServerHost::TStartOutcome::NotConfigured:
+        return 2;  // the settings must change: a service manager should not start it again
+      case TServerHost::TStartOutcome::ServerUnreachable:
+        return 1;  // the database server may come back: a service manager starts it again later
+    }
   } catch (const std::exception& e) {
     std::fprintf(stderr, "%s\n", SingleLine(e.what()).c_str());
     return 1;

@@ -8,13 +8,15 @@
 
 namespace livrexa::host {
 
-// The five values of Config1.ini.
+// The five values of Config1.ini, and the optional sixth: how many daily backups each backup
+// folder keeps (0: every one). The settings dialog does not show it.
 struct TServerSettings {
   std::string vLocalDB;
   std::string vPastaBackup1;
   std::string vPastaBackup2;
   int vPorta = 0;
   int vHoraBackup = 0;
+  int vDiasBackup = 0;
 };
 
 inline constexpr const char* kFirstTitle = "Servidor do Banco de Dados do Livrexa 1.0 - Porta 8022";

@@ -1,5 +1,6 @@
 #include "host/server_host.h"
 
+#include "handlers/fb_database_name.h"
 #include "host/backup_files.h"
 #include "host/computer_name.h"
 #include "host/config_file.h"
@@ -34,7 +35,8 @@ TServerHost::TServerHost(fs::path home, THostSettings& settings, THostView& view
       listener_(listener),
       clock_(clock),
       backup_(
-          home_, thread_, clock_, [this](const std::string& entry) { Log(entry); }, std::move(tools)) {}
+          home_, thread_, clock_, [this](const std::string& entry) { Log(entry); }, std::move(tools)),
+      tools_(backup_.Tools()) {}
 
 std::string TServerHost::HomeFolderText() const {
   return HomeText(home_);
@@ -48,6 +50,19 @@ TServerHost::TStartOutcome TServerHost::FormShow() {
   else
     WriteFirstStartConfig(home_);  // the settings in memory stay empty for this run
 
+  const std::string database = settings_.LocalDB();
+  UseDatabase(database);
+  if (IsServerDatabaseName(database)) {
+    TServerProbe probe = ProbeServer(database);
+    if (probe.outcome == TServerProbe::TOutcome::Attached) {
+      BotaoOKClick();
+      return TStartOutcome::Serving;
+    }
+    view_.ShowMessage(kServerDatabaseFailed + database + ":\r" + probe.message);
+    view_.OpenSettings();
+    return probe.outcome == TServerProbe::TOutcome::Unreachable ? TStartOutcome::ServerUnreachable
+                                                                : TStartOutcome::NotConfigured;
+  }
   if (DatabaseFound()) {
     BotaoOKClick();
     return TStartOutcome::Serving;
@@ -57,8 +72,33 @@ TServerHost::TStartOutcome TServerHost::FormShow() {
   return TStartOutcome::NotConfigured;
 }
 
+bool TServerHost::DatabaseOnServer() const {
+  return IsServerDatabaseName(settings_.LocalDB());
+}
+
 bool TServerHost::DatabaseFound() const {
-  return FileExists(settings_.LocalDB());
+  const std::string database = settings_.LocalDB();
+  if (IsServerDatabaseName(database))
+    return ProbeServer(database).outcome == TServerProbe::TOutcome::Attached;
+  return FileExists(database);
+}
+
+void TServerHost::UseDatabase(const std::string& database) {
+  if (tools_.useDatabase) tools_.useDatabase(database);
+}
+
+TServerProbe TServerHost::ProbeServer(const std::string& database) const {
+  if (!tools_.probeServer) return {};
+  try {
+    return tools_.probeServer(database);
+  } catch (const std::exception& e) {
+    return {TServerProbe::TOutcome::Refused, e.what()};
+  }
+}
+
+std::string TServerHost::RestoreRefusal() const {
+  const std::string database = settings_.LocalDB();
+  return IsServerDatabaseName(database) ? kRestoreOnServer + database : "";
 }
 
 void TServerHost::BotaoOKClick() {
@@ -104,7 +144,7 @@ void TServerHost::JvTimer1Timer() {
   Log("*** Início do Backup ***");
   Log("Iniciou em: " + TimeText(now));
   Log(" ");
-  backup_.GeraBackup(values.vLocalDB, file1, file2, [this, now] {
+  backup_.GeraBackup(values.vLocalDB, file1, file2, values.vDiasBackup, [this, now] {
     TTimePoint end = clock_.Now();
     Log("");
     Log("Terminou em: " + TimeText(end));
@@ -138,10 +178,16 @@ void TServerHost::SaveSettings(const TServerSettings& values) {
   current.vPastaBackup1 = values.vPastaBackup1;
   current.vPastaBackup2 = values.vPastaBackup2;
   settings_.Set(current);
+  UseDatabase(values.vLocalDB);
   ShowServing(values.vPorta);
 }
 
 void TServerHost::RunRestore(const std::string& backupFile, std::function<void()> done) {
+  if (const std::string refusal = RestoreRefusal(); !refusal.empty()) {
+    view_.ShowMessage(refusal);
+    if (done) done();
+    return;
+  }
   listener_.Deactivate();
   backup_.RestauraBackup(settings_.LocalDB(), backupFile, [this, done](const std::string& failure) {
     if (!failure.empty()) view_.ShowMessage(std::string(kRestoreFailed) + "\r\r" + failure);

@@ -20,22 +20,39 @@ inline constexpr const char* kDatabaseNotFound =
     "Banco de dados não localizado na pasta.\r\rInforme corretamente na tela a seguir  ";
 inline constexpr int kBackupTimerIntervalMs = 600000;
 inline constexpr const char* kRestoreFailed = "O backup não foi restaurado.";
+// Start-up with a database on a Firebird server that does not open: this text, the name, the
+// engine's message.
+inline constexpr const char* kServerDatabaseFailed =
+    "Não foi possível abrir o banco de dados no servidor Firebird ";
+// The restore dialog with a database on a Firebird server: this text, then the name.
+inline constexpr const char* kRestoreOnServer =
+    "O banco de dados fica num servidor Firebird e não é restaurado por aqui: quem restaura um backup "
+    "é o administrador desse servidor, com as ferramentas do Firebird.\r\rBanco de dados: ";
 
 class TServerHost {
  public:
   TServerHost(std::filesystem::path home, THostSettings& settings, THostView& view, THostThread& thread,
               THostTimer& backupTimer, TListenerControl& listener, const TClock& clock, TBackupTools tools);
 
-  enum class TStartOutcome { Serving, NotConfigured };
+  // ServerUnreachable: the database is on a Firebird server that could not be reached (worth
+  // starting again later); NotConfigured: the settings must change.
+  enum class TStartOutcome { Serving, NotConfigured, ServerUnreachable };
 
   // Start-up: clears the settings, fills the status panels, reads Config1.ini (or writes the
   // first-start file) and starts the listener when the database file exists; otherwise shows the
   // not-found message and opens the settings (without a database there is no administrator to
-  // check). A listener that cannot start throws TPortError.
+  // check). A database on a Firebird server (a server name in vLocalDB) is checked by attaching
+  // instead: when that fails, the engine's message is shown and the settings opened. A listener
+  // that cannot start throws TPortError.
   TStartOutcome FormShow();
 
-  // Whether vLocalDB names an existing file (not a folder).
+  // Whether vLocalDB names an existing file (not a folder), or a database on a Firebird server
+  // that attaches.
   bool DatabaseFound() const;
+  bool DatabaseOnServer() const;
+
+  // Empty when the restore dialog may restore; otherwise why not (the database is on a server).
+  std::string RestoreRefusal() const;
 
   // (Re)starts the listener on vPorta, sets the title and enables the backup timer. Throws
   // TPortError when the listener cannot start; the title and the timer then stay as they were.
@@ -51,7 +68,7 @@ class TServerHost {
 
   // The restore dialog's run: listener off, RestauraBackup, then `done` on the host's thread
   // (the dialog then restarts the listener with BotaoOKClick). A failed restore is shown in a
-  // message box before `done`.
+  // message box before `done`. With the database on a server, only the refusal is shown.
   void RunRestore(const std::string& backupFile, std::function<void()> done);
 
   void Log(const std::string& entry) { view_.AppendLogEntry(entry); }
@@ -69,6 +86,8 @@ class TServerHost {
  private:
   // Title with the port and the backup timer on, once the listener serves `port`.
   void ShowServing(int port);
+  void UseDatabase(const std::string& database);
+  TServerProbe ProbeServer(const std::string& database) const;
 
   std::filesystem::path home_;
   THostSettings& settings_;
@@ -78,6 +97,7 @@ class TServerHost {
   TListenerControl& listener_;
   const TClock& clock_;
   TBackupRoutines backup_;
+  TBackupTools& tools_;
   bool backupRunning_ = false;
 };
 

@@ -125,8 +125,8 @@ void TdmTest::TearDown() {
   TFbPool::Shared().Clear();
 }
 
-EventReply TdmTest::Call(const std::string& group, const std::string& event,
-                         const std::vector<std::pair<std::string, std::string>>& inputs) {
+EventReply CallEvent(uint16_t port, const std::string& group, const std::string& event,
+                     const std::vector<std::pair<std::string, std::string>>& inputs) {
   std::string body;
   for (const auto& [name, value] : inputs) {
     if (!body.empty()) body += "&";
@@ -135,8 +135,13 @@ EventReply TdmTest::Call(const std::string& group, const std::string& event,
   const std::string headers = livrexa::testing::BasicAuthLine("Tivel", "Tivel1968") +
                               "Content-Type: application/x-www-form-urlencoded\r\n";
   const auto raw = livrexa::testing::Exchange(
-      port_, livrexa::testing::BuildRequest("POST", "/" + group + "/" + event, headers, body));
+      port, livrexa::testing::BuildRequest("POST", "/" + group + "/" + event, headers, body));
   return Decode(raw);
+}
+
+EventReply TdmTest::Call(const std::string& group, const std::string& event,
+                         const std::vector<std::pair<std::string, std::string>>& inputs) {
+  return CallEvent(port_, group, event, inputs);
 }
 
 EventReply TdmTest::Send(const std::string& event, int flag,

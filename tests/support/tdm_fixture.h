@@ -59,6 +59,11 @@ struct EventReply {
   TFDMemTable Rows() const { return ReadRows(Param("TABELA")); }
 };
 
+// Calls an event of the listener on a loopback port with the given inputs as form items of a POST
+// (values sent as they are, percent-encoded), with the clients' credentials.
+EventReply CallEvent(uint16_t port, const std::string& group, const std::string& event,
+                     const std::vector<std::pair<std::string, std::string>>& inputs);
+
 // The inputs of the three general events; what a test leaves out is sent empty (false, 0).
 struct TConsultaInputs {
   std::string Filtro{};

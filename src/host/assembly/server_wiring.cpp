@@ -5,8 +5,10 @@
 #include <cstring>
 
 #include "handlers/fb_connection.h"
+#include "handlers/fb_database_name.h"
 #include "handlers/fb_environment.h"
 #include "handlers/fb_pool.h"
+#include "handlers/fb_query.h"
 #include "handlers/host_services.h"
 #include "handlers/tdm.h"
 #include "handlers/tdm_dispatch.h"
@@ -70,6 +72,41 @@ class TPoolerListener : public TListenerControl {
   int port_ = 0;
 };
 
+// Every table of the database (not the views, nor the engine's own tables) with its rows, read on a
+// connection of its own outside the pool, so nothing keeps the database open afterwards.
+TRowCounts CountRows(const std::string& database) {
+  TFbConnection connection([database] { return database; }, nullptr);
+  TFbQuery query(connection);
+  query.SetSql({"Select Trim(RDB$RELATION_NAME) From RDB$RELATIONS ",
+                "Where Coalesce(RDB$SYSTEM_FLAG, 0) = 0 and RDB$VIEW_BLR is Null and RDB$RELATION_TYPE = 0 ",
+                "Order by 1"});
+  query.Open();
+  TRowCounts counts;
+  for (; !query.Eof(); query.Next()) counts.push_back({query.AsString(size_t{0}), 0});
+  for (TTableRows& table : counts) {
+    std::string quoted;
+    for (char c : table.table) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+    query.SetSql({"Select Count(*) From \"" + quoted + "\""});
+    query.Open();
+    table.rows = query.AsLargeInt(size_t{0});
+  }
+  query.Close();
+  connection.Disconnect();
+  return counts;
+}
+
+TServerProbe ProbeServer(const std::string& database) {
+  try {
+    TFbConnection connection([database] { return database; }, nullptr);
+    connection.Connect();
+    connection.Disconnect();
+    return {};
+  } catch (const TFbError& e) {
+    return {e.Unreachable() ? TServerProbe::TOutcome::Unreachable : TServerProbe::TOutcome::Refused,
+            e.what()};
+  }
+}
+
 }  // namespace
 
 THostWiring ServerWiring(const THostOptions& options) {
@@ -101,6 +138,15 @@ THostWiring ServerWiring(const THostOptions& options) {
     connection.Connect();
     connection.Disconnect();
   };
+  wiring.backupTools.countRows = CountRows;
+  // The engine's sort folder: on the server's own disk, where the check's restore is written.
+  wiring.backupTools.verificationFolder = (firebird.Folder() / "tmp").string();
+  // gbak children read firebird.conf: the remote provider is listed while the database is on a
+  // server. The server's own attachments name their providers themselves.
+  wiring.backupTools.useDatabase = [](const std::string& database) {
+    TFbEnvironment::Instance().SetServerMode(IsServerDatabaseName(database));
+  };
+  wiring.backupTools.probeServer = ProbeServer;
   return wiring;
 }
 

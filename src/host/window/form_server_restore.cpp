@@ -72,6 +72,10 @@ void TFormServer_Restore::BotaoOKClick() {
   }
   if (!main_.Host()) return;
   TServerHost& host = *main_.Host();
+  if (const std::string refusal = host.RestoreRefusal(); !refusal.empty()) {
+    TMessageBoxes::Show(this, ToQt(refusal));
+    return;
+  }
   running_ = true;
   botaoOK->setEnabled(false);
   botaoFechar->setEnabled(false);

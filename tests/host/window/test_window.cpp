@@ -656,6 +656,31 @@ class WindowTest : public QObject {
     QVERIFY(f.messages.isEmpty());
   }
 
+  // With the database on a Firebird server the dialog restores nothing: it says why, gbak never
+  // runs, the listener keeps serving and the dialog stays open.
+  void restoreOfADatabaseOnAServerIsRefused() {
+    TWindowFixture f;
+    const std::string database = "escola-srv/3050:/dados/livrexa.fdb";
+    f.settings.Set({database, "/b1", "", 7600, 12});
+    std::filesystem::path ran = f.home.path() / "gbak-ran";
+    std::filesystem::path gbak = f.home.path() / "fake-gbak";
+    WriteFileBytes(gbak, "#!/bin/sh\ntouch '" + ran.string() + "'\n");
+    std::filesystem::permissions(gbak, std::filesystem::perms::owner_all);
+    f.host->Backup().Tools().gbakProgram = gbak.string();
+    TFormServer_Restore restore(f.window);
+    restore.show();
+    restore.frArquivo->setText(QString::fromStdString(f.home.text() + "BackupLX-2024-05-31.FBK"));
+    restore.BotaoOKClick();
+    QVERIFY(!restore.Running());
+    QCOMPARE(f.messages, QStringList{ToQt(std::string(kRestoreOnServer) + database)});
+    QVERIFY(f.messages.front().startsWith("O banco de dados fica num servidor Firebird"));
+    QCOMPARE(restore.NoticeLines().size(), 13);  // no "Início do Restore"
+    QVERIFY(f.listener.calls.empty());
+    QVERIFY(restore.isVisible());
+    QTest::qWait(100);
+    QVERIFY(!std::filesystem::exists(ran));
+  }
+
   // gbak fails: the database stays, gbak's words are in the log and in a message box, and the
   // listener serves again.
   void failedRestoreKeepsTheDatabaseAndSaysWhy() {
