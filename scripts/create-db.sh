@@ -13,11 +13,11 @@
 #
 # The file must not exist yet. The new database has page size 4096 and character set UTF8, and
 # its on-disk structure is that of the engine that creates it (ODS 12 with Firebird 3, ODS 13
-# with Firebird 4).
+# with Firebird 4). The read-only user of the raw query gets its rights (db/grant-readonly.sql).
 set -euo pipefail
 
 usage() {
-  sed -n '2,18p' "$0" | sed 's/^# \{0,1\}//'
+  sed -n '2,19p' "$0" | sed 's/^# \{0,1\}//'
   exit 2
 }
 
@@ -96,6 +96,7 @@ trap 'rm -f "$script"' EXIT
   echo "SET BAIL ON;"
   echo "CREATE DATABASE '$(quote "$database")' USER 'SYSDBA' PASSWORD 'brickwall' PAGE_SIZE 4096 DEFAULT CHARACTER SET UTF8;"
   echo "INPUT '$(quote "$here/db/schema.sql")';"
+  echo "INPUT '$(quote "$here/db/grant-readonly.sql")';"
   if [ "$demo" = 1 ]; then echo "INPUT '$(quote "$here/db/demo.sql")';"; fi
   echo "COMMIT;"
 } > "$script"

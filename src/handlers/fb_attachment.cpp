@@ -40,7 +40,7 @@ std::unique_ptr<TFbAttachment> TFbAttachment::Attach(const std::string& path, co
     } releaser{provider};
     Firebird::IAttachment* attachment = provider->attachDatabase(
         st.get(), path.c_str(), dpb->getBufferLength(st.get()), dpb->getBuffer(st.get()));
-    return std::unique_ptr<TFbAttachment>(new TFbAttachment(attachment, path));
+    return std::unique_ptr<TFbAttachment>(new TFbAttachment(attachment, path, user));
   });
 }
 
@@ -56,6 +56,13 @@ TFbAttachment::~TFbAttachment() {
   // detach releases the interface when it succeeds; after a failure (a lost attachment) the
   // interface is released without detaching.
   if (st.getState() & Firebird::IStatus::STATE_ERRORS) attachment_->release();
+  status->dispose();
+}
+
+void TFbAttachment::CancelRunningStatement() {
+  Firebird::IStatus* status = FbMaster()->getStatus();
+  Firebird::CheckStatusWrapper st(status);
+  attachment_->cancelOperation(&st, fb_cancel_raise);
   status->dispose();
 }
 

@@ -34,6 +34,11 @@ class TFbAttachment {
 
   Firebird::IAttachment* Api() const { return attachment_; }
   const std::string& Path() const { return path_; }
+  const std::string& User() const { return user_; }
+
+  // Asks the engine to stop the statement running on this attachment now (from any thread); the
+  // statement then fails with the engine's cancellation error. Failures are ignored.
+  void CancelRunningStatement();
 
   // Set once the attachment met a fatal error: it is detached rather than reused.
   bool Broken() const { return broken_; }
@@ -56,11 +61,12 @@ class TFbAttachment {
   const TFbRelationFacts& RelationFacts(const std::string& relation, Firebird::ITransaction* transaction);
 
  private:
-  TFbAttachment(Firebird::IAttachment* attachment, std::string path)
-      : attachment_(attachment), path_(std::move(path)) {}
+  TFbAttachment(Firebird::IAttachment* attachment, std::string path, std::string user)
+      : attachment_(attachment), path_(std::move(path)), user_(std::move(user)) {}
 
   Firebird::IAttachment* attachment_;
   std::string path_;
+  std::string user_;
   bool broken_ = false;
   uint64_t generation_ = 0;
   Firebird::ITransaction* readTransaction_ = nullptr;

@@ -36,8 +36,10 @@ void TFbConnection::Connect() {
   } catch (...) {
     // A failure while reading the path leaves it empty; the attach then fails with the engine's text.
   }
-  attachment_ =
+  std::unique_ptr<TFbAttachment> attachment =
       pool_ ? pool_->Acquire(path, UserName, Password) : TFbAttachment::Attach(path, UserName, Password);
+  std::lock_guard lock(cancelMutex_);
+  attachment_ = std::move(attachment);
 }
 
 TFbAttachment& TFbConnection::Attachment() {
@@ -50,7 +52,15 @@ void TFbConnection::Disconnect() {
   DropAttachment();
 }
 
+void TFbConnection::CancelRunningStatement() {
+  std::lock_guard lock(cancelMutex_);
+  if (!attachment_) return;
+  attachment_->MarkBroken();
+  attachment_->CancelRunningStatement();
+}
+
 void TFbConnection::DropAttachment() {
+  std::lock_guard lock(cancelMutex_);
   if (!attachment_) return;
   if (pool_) pool_->Release(std::move(attachment_));
   attachment_.reset();

@@ -15,6 +15,7 @@
 
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "handlers/fb_attachment.h"
@@ -54,6 +55,11 @@ class TFbConnection {
   void Rollback();
   bool InTransaction() const { return transaction_ != nullptr; }
 
+  // Stops the statement that runs on this connection now, from another thread (see
+  // TFbAttachment::CancelRunningStatement). The attachment is then not kept for another module:
+  // a cancellation that arrives just after its statement ended could meet the next one.
+  void CancelRunningStatement();
+
   // ---- for the command ----
   // The attachment, connecting first when needed.
   TFbAttachment& Attachment();
@@ -73,6 +79,7 @@ class TFbConnection {
   TFbPool* pool_;
   std::unique_ptr<TFbAttachment> attachment_;
   Firebird::ITransaction* transaction_ = nullptr;
+  std::mutex cancelMutex_;  // the attachment stays while a cancellation reaches it
 };
 
 }  // namespace livrexa

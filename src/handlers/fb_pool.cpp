@@ -1,5 +1,7 @@
 #include "handlers/fb_pool.h"
 
+#include <iterator>
+
 namespace livrexa {
 
 TFbPool& TFbPool::Shared() {
@@ -55,10 +57,14 @@ std::unique_ptr<TFbAttachment> TFbPool::Acquire(const std::string& path, const s
       stale = TakeIdleLocked();
       path_ = path;
     }
-    if (enabled_ && !idle_.empty()) {
-      std::unique_ptr<TFbAttachment> reused = std::move(idle_.back());
-      idle_.pop_back();
-      return reused;
+    if (enabled_) {
+      // The newest idle attachment of the same user (attachments of other users have other rights).
+      for (auto it = idle_.rbegin(); it != idle_.rend(); ++it) {
+        if ((*it)->User() != user) continue;
+        std::unique_ptr<TFbAttachment> reused = std::move(*it);
+        idle_.erase(std::next(it).base());
+        return reused;
+      }
     }
     generation = generation_;
   }

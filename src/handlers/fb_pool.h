@@ -33,7 +33,8 @@ class TFbPool {
   bool Enabled() const;
   void SetMaxIdle(size_t maxIdle);
 
-  // An idle attachment of the file, or a new one. Fails with the engine's message.
+  // An idle attachment of the file made for the same user, or a new one. Fails with the engine's
+  // message.
   std::unique_ptr<TFbAttachment> Acquire(const std::string& path, const std::string& user,
                                          const std::string& password);
   // Takes an attachment back. The caller has ended its transactions. Broken attachments,

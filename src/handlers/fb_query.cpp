@@ -94,23 +94,27 @@ TFbParam& TFbQuery::ParamByName(std::string_view name) {
 }
 
 void TFbQuery::Open() {
-  Run(TFbRunMode::Open);
+  Run(TFbRunMode::Open, connection_);
+}
+
+void TFbQuery::OpenOn(TFbConnection& connection) {
+  Run(TFbRunMode::Open, connection);
 }
 
 void TFbQuery::ExecSQL() {
-  Run(TFbRunMode::Execute);
+  Run(TFbRunMode::Execute, connection_);
 }
 
-void TFbQuery::Run(TFbRunMode mode) {
+void TFbQuery::Run(TFbRunMode mode, TFbConnection& connection) {
   Close();
   RebuildParams();
-  TFbAttachment& attachment = connection_.Attachment();
-  Firebird::ITransaction* explicitTransaction = connection_.ExplicitTransaction();
+  TFbAttachment& attachment = connection.Attachment();
+  Firebird::ITransaction* explicitTransaction = connection.ExplicitTransaction();
   Firebird::ITransaction* transaction =
-      explicitTransaction ? explicitTransaction : connection_.ReadTransaction();
+      explicitTransaction ? explicitTransaction : connection.ReadTransaction();
   TFbStatementResult result;
   try {
-    result = RunFbStatement(attachment.Api(), transaction, scan_, params_, mode);
+    result = RunFbStatement(attachment.Api(), transaction, scan_, params_, mode, MaxFetchBytes);
     // Key, identity and precision facts of the base tables the columns come from.
     for (TFbColumn& column : result.Columns) {
       if (column.Relation.empty()) continue;
@@ -123,7 +127,7 @@ void TFbQuery::Run(TFbRunMode mode) {
         column.Def.Size = found->second.Precision;
     }
   } catch (const TFbError& e) {
-    connection_.NoteFailure(e);
+    connection.NoteFailure(e);
     throw;
   }
 

@@ -70,6 +70,11 @@ class TFbQuery : public TRowSet {
   // Runs a statement that returns rows (a select, or a change with RETURNING), fetches every
   // row and stands on the first. A statement that returns no rows fails before it runs.
   void Open();
+  // The same on another connection of the module (another user's attachment, with its own rights).
+  void OpenOn(TFbConnection& connection);
+  // Rows fetched by one Open may hold at most this many bytes of values (0: no limit); beyond it
+  // the fetch stops and fails with a message.
+  uint64_t MaxFetchBytes = 0;
   // Runs a statement; rows it may return are discarded.
   void ExecSQL();
   // Rows the last statement changed (or fetched).
@@ -96,7 +101,7 @@ class TFbQuery : public TRowSet {
  private:
   void TextChanged();
   void RebuildParams();
-  void Run(TFbRunMode mode);
+  void Run(TFbRunMode mode, TFbConnection& connection);
 
   TFbConnection& connection_;
   bool paramsStale_ = true;

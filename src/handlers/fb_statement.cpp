@@ -412,9 +412,28 @@ std::vector<TFieldValue> ReadRow(const TOutputMessage& out, IAttachment* attachm
 
 }  // namespace
 
+std::string FetchLimitMessage(uint64_t maxFetchBytes) {
+  return "O resultado da consulta passa do tamanho máximo permitido (" + std::to_string(maxFetchBytes >> 20) +
+         " MiB de dados).";
+}
+
+namespace {
+
+// What a fetched row holds in memory, near enough.
+uint64_t RowBytes(const std::vector<TFieldValue>& row) {
+  uint64_t bytes = 0;
+  for (const TFieldValue& value : row) {
+    bytes += sizeof(TFieldValue);
+    if (const auto* text = std::get_if<std::string>(&value)) bytes += text->size();
+  }
+  return bytes;
+}
+
+}  // namespace
+
 TFbStatementResult RunFbStatement(IAttachment* attachment, ITransaction* transaction,
                                   const TSqlParamScan& sql, const std::vector<TFbParam>& params,
-                                  TFbRunMode mode) {
+                                  TFbRunMode mode, uint64_t maxFetchBytes) {
   for (const size_t index : sql.Markers)
     if (!params[index].Bound()) throw LivrexaError("Parameter '" + params[index].Name() + "' has no value");
 
@@ -435,8 +454,13 @@ TFbStatementResult RunFbStatement(IAttachment* attachment, ITransaction* transac
       TFbRef<IResultSet> cursor(
           statement->openCursor(st.get(), transaction, in.Metadata.get(), inBuffer, out.Metadata.get(), 0));
       if (mode == TFbRunMode::Open) {
-        while (cursor->fetchNext(st.get(), out.Buffer.data()) == IStatus::RESULT_OK)
+        uint64_t fetched = 0;
+        while (cursor->fetchNext(st.get(), out.Buffer.data()) == IStatus::RESULT_OK) {
           result.Rows.push_back(ReadRow(out, attachment, transaction, st));
+          fetched += RowBytes(result.Rows.back());
+          if (maxFetchBytes > 0 && fetched > maxFetchBytes)
+            throw LivrexaError(FetchLimitMessage(maxFetchBytes));
+        }
       }
       cursor->close(st.get());
       (void)cursor.release();

@@ -41,9 +41,12 @@ inline constexpr const char* kNoResultSetMessage = "The statement returns no res
 // Runs the statement in the given transaction. Engine failures throw TFbError; a parameter
 // without a value, or opening a statement that returns no rows, throws LivrexaError before the
 // statement runs.
+// A fetch that holds more than maxFetchBytes of values (0: no limit) stops and fails with
+// FetchLimitMessage(maxFetchBytes).
 TFbStatementResult RunFbStatement(Firebird::IAttachment* attachment, Firebird::ITransaction* transaction,
                                   const TSqlParamScan& sql, const std::vector<TFbParam>& params,
-                                  TFbRunMode mode);
+                                  TFbRunMode mode, uint64_t maxFetchBytes = 0);
+std::string FetchLimitMessage(uint64_t maxFetchBytes);
 
 // Days between the engine's date origin (1858-11-17) and the runtime's (1899-12-30).
 inline constexpr int kFbDateOffset = 15018;

@@ -3,9 +3,12 @@
 #include <exception>
 #include <vector>
 
+#include "handlers/handler_limits.h"
 #include "handlers/host_services.h"
 #include "handlers/local_clock.h"
+#include "handlers/login_throttle.h"
 #include "handlers/tdm_dispatch.h"
+#include "rest/allocator_tuning.h"
 #include "rest/dw_params.h"
 #include "rest/json_param.h"
 #include "rest/json_value.h"
@@ -20,6 +23,16 @@ std::string MessageOf(const std::exception& e) {
   return e.what();
 }
 
+// The first `count` characters of a UTF-8 text (all of it when shorter).
+std::string LeadingCharacters(const std::string& text, size_t count) {
+  size_t pos = 0;
+  for (size_t n = 0; n < count && pos < text.size(); ++n) {
+    ++pos;
+    while (pos < text.size() && (static_cast<unsigned char>(text[pos]) & 0xC0) == 0x80) ++pos;
+  }
+  return text.substr(0, pos);
+}
+
 }  // namespace
 
 TDM::TDM()
@@ -27,7 +40,10 @@ TDM::TDM()
       DWServerEventsFerramentas(AddServerEvents("DWServerEventsFerramentas")),
       DWServerEventsTAB_GERAL(AddServerEvents("DWServerEventsTAB_GERAL")),
       Database1([] { return Host().LocalDB(); }),
+      DatabaseConsulta([] { return Host().LocalDB(); }),
       Query1(Database1) {
+  DatabaseConsulta.UserName = HandlerLimits().ReadOnlyUser;
+  DatabaseConsulta.Password = "";
   Encoding = TEncodeSelect::esASCII;
   Host().AddRequest();
   DeclareEvents();
@@ -35,6 +51,8 @@ TDM::TDM()
 
 TDM::~TDM() {
   try {
+    Query1.Close();
+    DatabaseConsulta.Disconnect();
     Database1.Disconnect();
   } catch (...) {
     // A module going away must not take the request down with it.
@@ -137,11 +155,17 @@ void TDM::DWServerEvents_Consulta(TDWParams& Params, std::string&) {
     const int flag = Params.ParamByName("Flag").AsInteger();
     const TConsultaOperation* operation = FindConsulta(flag);
     if (!operation) throw LivrexaError("Erro do servidor. Nenhuma alternativa no flag de consulta.");
+    Query1.MaxFetchBytes = HandlerLimits().MaxResultBytes;
     (*operation)(*this, Params);
     JSONValue.SetEncoding(Encoding);
     if (Query1.Active())
       JSONValue.LoadFromDataset("temp", Query1, true, TJsonMode::jmDataware, "", "", false, false);
-    Params.ParamByName("Tabela").SetAsString(JSONValue.ToJSON());
+    const bool large = JSONValue.aValue.size() >= kLargeTransfer;
+    Query1.Close();  // the rows are in the dataset text now
+    if (large) ReleaseFreedMemory();
+    std::string tabela = JSONValue.ToJSON();
+    JSONValue.aValue = std::string();  // a result may be hundreds of megabytes: held once at a time
+    Params.ParamByName("Tabela").SetAsString(tabela);
   } catch (const std::exception& e) {
     const std::string now = NowText();
     const std::string message = MessageOf(e);
@@ -151,7 +175,10 @@ void TDM::DWServerEvents_Consulta(TDWParams& Params, std::string&) {
     host.AppendLog("Consulta -> " + now + " - " + CR + message);
     host.AppendLog("    Rotina: " + rotina + "   Usuario: " + usuario);
     const bool rawQuery = Params.ParamByName("Flag").AsInteger() == 999;
-    const std::string filtro = rawQuery ? Params.ParamByName("Filtro").AsString() : std::string();
+    // Only the start of a raw query is kept: a client may send statements of any length.
+    const std::string filtro = rawQuery ? LeadingCharacters(Params.ParamByName("Filtro").AsString(),
+                                                            HandlerLimits().LoggedStatementLength)
+                                        : std::string();
     if (rawQuery) host.AppendLog("       SQL: " + filtro);
     host.AppendLog(kSeparatorLine);
     Params.ParamByName("Resposta")
@@ -207,7 +234,12 @@ void TDM::DWServerEventsT01_USUARI_ValidaUsuario(TDWParams& Params, std::string&
   try {
     const std::string senha = Params.ParamByName("Senha").AsString();
     const std::string usuario = Params.ParamByName("Usuario").AsString();
-    Params.ParamByName("Resposta").SetAsString(ValidaLogin(usuario, senha));
+    // Repeated failures from one address slow its further attempts down.
+    TLoginThrottle& throttle = TLoginThrottle::Shared();
+    throttle.Wait(ClientInfo.ip);
+    const std::string answer = ValidaLogin(usuario, senha);
+    if (answer == "ERRO") throttle.RecordFailure(ClientInfo.ip);
+    Params.ParamByName("Resposta").SetAsString(answer);
   } catch (const std::exception& e) {
     const std::string message = MessageOf(e);
     Host().AppendLog("ValidaUsuario --> " + std::string(1, CR) + message);

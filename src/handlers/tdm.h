@@ -28,6 +28,8 @@ class TDM : public TServerMethodDataModule {
   TDWServerEvents& DWServerEventsTAB_GERAL;
 
   TFbConnection Database1;
+  // The raw query's connection: the same database as a user that may only read it.
+  TFbConnection DatabaseConsulta;
   TFbQuery Query1;
   TFDMemTable FDMemTable1;
   TFDMemTable FDMemTable2;

@@ -2,8 +2,11 @@
 
 #include <iterator>
 
+#include "handlers/fb_sql_text.h"
+#include "handlers/handler_limits.h"
 #include "handlers/host_services.h"
 #include "handlers/local_clock.h"
+#include "handlers/statement_watch.h"
 #include "handlers/tdm.h"
 #include "handlers/transaction.h"
 #include "rest/wire_consts.h"
@@ -40,6 +43,8 @@ constexpr TConfigColumn kConfigColumns[] = {
     {"T03_CARTACOBRANCA5", TConfigKind::Text},
     {"T03_EXIBIRLOCAL", TConfigKind::Boolean},
 };
+
+constexpr intptr_t kNoPrivilege = 335544352;  // the engine's isc_no_priv
 
 std::string ParamName(size_t i) {
   return (i < 10 ? "p0" : "p") + std::to_string(i);
@@ -133,11 +138,38 @@ std::string TDM::GravaErrLog(const std::string& Usuario, const std::string& Roti
   return numero;
 }
 
+// The raw query reads and does nothing else. It runs as the read-only database user, so the
+// engine refuses every change, sequence step (gen_id, next value for) and procedure call; and it
+// must be a Select (or With ... Select), since a block of procedural code could open another
+// attachment under another user's name.
 void TDM::ConsultaSQL(const std::string& Filtro) {
   Query1.Close();
   Query1.SQL.Clear();
   Query1.SQL.Add(Filtro);
-  Query1.Open();
+  const std::string keyword = FirstSqlKeyword(Filtro);
+  if (keyword != "SELECT" && keyword != "WITH")
+    throw LivrexaError("A consulta livre só aceita leituras: o comando deve começar por Select ou With.");
+  const THandlerLimits& limits = HandlerLimits();
+  DatabaseConsulta.Connect();
+  TStatementWatch watch(DatabaseConsulta, limits.RawQueryTimeLimit, Client);
+  try {
+    Query1.OpenOn(DatabaseConsulta);
+  } catch (const TFbError& e) {
+    switch (watch.Reason()) {
+      case TStatementWatch::TReason::TimeLimit:
+        throw LivrexaError("A consulta foi cancelada: passou do tempo limite de " +
+                           std::to_string(limits.RawQueryTimeLimit.count() / 1000) + " segundos.");
+      case TStatementWatch::TReason::ClientGone:
+        throw LivrexaError("A consulta foi cancelada: o cliente desconectou.");
+      case TStatementWatch::TReason::None:
+        break;
+    }
+    if (e.Has(kNoPrivilege))
+      throw LivrexaError(
+          std::string(e.what()) + '\r' + "O usuário de leitura " + limits.ReadOnlyUser +
+          " não tem acesso a essa tabela: execute scripts/grant-readonly.sh no banco de dados.");
+    throw;
+  }
 }
 
 }  // namespace livrexa

@@ -40,8 +40,18 @@ void TDM::ConsultaAcessos(const std::string& Filtro) {
   Query1.Open();
 }
 
+namespace {
+
+// User number 1 is the administrator, the one the server window's login accepts: deleting or
+// deactivating it would lock the window's settings away for good.
+constexpr int kAdministrator = 1;
+constexpr const char* kAdministratorStays = "O administrador não pode ser excluído nem desativado.";
+
+}  // namespace
+
 std::string TDM::GravaUsuario(TFDMemTable& Tabela) {
   const int numero = Tabela.AsInteger("T01_NumUsuario");
+  if (numero == kAdministrator && Tabela.AsBoolean("T01_Desativado")) throw LivrexaError(kAdministratorStays);
   Query1.SetSql(
       {"Select T01_NumUsuario From T01_USUARI ", "Where T01_Exclusao is Null ", "and T01_Usuario = :p00 "});
   if (numero > 0) Query1.SQL.Add("and T01_NumUsuario <> :p01 ");
@@ -126,6 +136,7 @@ std::string TDM::GravaNovaSenha(const std::string& NumUsuario, const std::string
 }
 
 std::string TDM::ExcluiUsuario(int Numero, int NumUsuario) {
+  if (Numero == kAdministrator) throw LivrexaError(kAdministratorStays);
   return RunInTransaction(Database1, [&] {
     Query1.SetSql({"Update T01_USUARI Set ", "T01_Exclusao = :p00, ", "T01_ExcluidoPor = :p01 ",
                    "Where T01_NumUsuario = :p02 "});

@@ -570,7 +570,7 @@ void ReadElement(TFDMemTable& dest, size_t i, const JsonValue& element, bool enc
   if (text == "null") text.clear();
   const TFieldType type = dest.FieldDef(i).DataType;
   if (IsBlobType(type)) {
-    if (!text.empty()) dest.SetBytes(i, DecodeBinary(text));
+    if (!text.empty()) dest.SetBytes(i, DecodeClientBinary(text, "campo " + dest.FieldDef(i).Name));
     return;
   }
   if (SameText(text, "null")) return;
@@ -584,7 +584,8 @@ void ReadElement(TFDMemTable& dest, size_t i, const JsonValue& element, bool enc
     case ftWideMemo: {
       if (text.empty()) return dest.SetText(i, text);
       const bool memo = type == ftMemo || type == ftFmtMemo || type == ftWideMemo;
-      if ((encoded || memo) && type != ftGuid) return dest.SetText(i, DecodeText(text));
+      if ((encoded || memo) && type != ftGuid)
+        return dest.SetText(i, DecodeClientText(text, "campo " + dest.FieldDef(i).Name));
       return dest.SetText(i, specialChars ? UnescapeJSONText(text) : text);
     }
     case ftSmallint:

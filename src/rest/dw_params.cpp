@@ -3,9 +3,27 @@
 #include "rest/errors.h"
 
 namespace livrexa {
+namespace {
+
+thread_local size_t param_limit = 0;
+
+void CheckRoomFor(size_t count) {
+  if (param_limit > 0 && count >= param_limit) throw TTooManyParams(param_limit);
+}
+
+}  // namespace
+
+TParamLimitScope::TParamLimitScope(size_t limit) : previous_(param_limit) {
+  param_limit = limit;
+}
+
+TParamLimitScope::~TParamLimitScope() {
+  param_limit = previous_;
+}
 
 TJSONParam* TDWParams::Add(std::unique_ptr<TJSONParam> Item) {
   if (!Item) return nullptr;
+  CheckRoomFor(items_.size());
   Item->vEncoding = vEncoding;
   Item->vJSONValue->SetEncoding(vEncoding);
   Item->vJsonMode = vJsonMode;
@@ -15,6 +33,7 @@ TJSONParam* TDWParams::Add(std::unique_ptr<TJSONParam> Item) {
 }
 
 TJSONParam& TDWParams::AddNew(const std::string& Name, TObjectDirection Direction) {
+  CheckRoomFor(items_.size());
   auto param = std::make_unique<TJSONParam>(vEncoding);
   param->SetParamName(Name);
   param->SetObjectDirection(Direction);
@@ -98,14 +117,26 @@ void TDWParams::CopyFrom(const TDWParams& Source) {
 }
 
 std::string TDWParams::ToJSON() const {
-  std::string out;
-  bool first = true;
+  // The texts first, then one buffer of their joined size: a reply may hold a text of hundreds
+  // of megabytes, and appending to a growing buffer would double it on the way.
+  std::vector<std::string> texts;
+  size_t size = 0;
   for (const auto& p : items_) {
     if (p->vObjectDirection != TObjectDirection::odOUT && p->vObjectDirection != TObjectDirection::odINOUT)
       continue;
-    if (!first) out += ", ";
-    first = false;
-    out += p->ToJSON();
+    texts.push_back(p->ToJSON());
+    size += texts.back().size() + 2;
+  }
+  if (texts.size() == 1) {
+    if (Trim(texts[0]).empty()) return "null";
+    return std::move(texts[0]);
+  }
+  std::string out;
+  out.reserve(size);
+  for (size_t i = 0; i < texts.size(); ++i) {
+    if (i > 0) out += ", ";
+    out += texts[i];
+    texts[i] = std::string();
   }
   if (Trim(out).empty()) return "null";
   return out;

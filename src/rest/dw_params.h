@@ -8,9 +8,35 @@
 #include <vector>
 
 #include "rest/binary_stream.h"
+#include "rest/errors.h"
 #include "rest/json_param.h"
 
 namespace livrexa {
+
+// A request that carries more parameters than the listener allows.
+class TTooManyParams : public LivrexaError {
+ public:
+  explicit TTooManyParams(size_t limit)
+      : LivrexaError("Too many parameters (more than " + std::to_string(limit) + ")"), limit_(limit) {}
+  size_t Limit() const { return limit_; }
+
+ private:
+  size_t limit_;
+};
+
+// While one is alive on a thread, every list filled on that thread holds at most `limit`
+// parameters (0: no limit): adding one more fails with TTooManyParams before it is built. The
+// listener holds one while it decodes a request.
+class TParamLimitScope {
+ public:
+  explicit TParamLimitScope(size_t limit);
+  ~TParamLimitScope();
+  TParamLimitScope(const TParamLimitScope&) = delete;
+  TParamLimitScope& operator=(const TParamLimitScope&) = delete;
+
+ private:
+  size_t previous_;
+};
 
 class TDWParams {
  public:

@@ -60,7 +60,13 @@ std::vector<std::string> DecodeFormItems(std::string_view text) {
     size_t end = text.find('&', start);
     if (end == std::string_view::npos) end = text.size();
     const std::string_view item = text.substr(start, end - start);
-    if (!item.empty()) items.push_back(BytesToText(PercentDecodeBytes(item, true)));
+    if (item.empty()) {
+      // nothing
+    } else if (std::string decoded = PercentDecodeBytes(item, true); IsUtf8(decoded)) {
+      items.push_back(std::move(decoded));
+    } else {
+      items.push_back(Cp1252ToUtf8(decoded));
+    }
     start = end + 1;
   }
   return items;
@@ -85,7 +91,19 @@ bool DecodeBasicCredentials(std::string_view authorization, std::string& user, s
   return true;
 }
 
-void FillDerivedItems(HttpRequest& request) {
+size_t CountFormItems(std::string_view text) {
+  size_t count = 0;
+  size_t start = 0;
+  while (start <= text.size()) {
+    size_t end = text.find('&', start);
+    if (end == std::string_view::npos) end = text.size();
+    if (end > start) ++count;
+    start = end + 1;
+  }
+  return count;
+}
+
+bool FillDerivedItems(HttpRequest& request, size_t max_items) {
   const size_t question = request.target.find('?');
   request.path = request.target.substr(0, question);
   request.query = question == std::string::npos ? std::string() : request.target.substr(question + 1);
@@ -97,8 +115,21 @@ void FillDerivedItems(HttpRequest& request) {
   request.params.clear();
   request.form_text.clear();
   request.has_body_stream = false;
-  if (ContainsNoCase(request.content_type, "application/x-www-form-urlencoded")) {
-    request.form_text = BytesToText(request.body);
+  const bool form = ContainsNoCase(request.content_type, "application/x-www-form-urlencoded");
+  if (max_items > 0) {
+    const size_t items =
+        request.headers.size() + CountFormItems(request.query) + (form ? CountFormItems(request.body) : 0);
+    if (items > max_items) return false;
+  }
+  if (form) {
+    if (IsAscii(request.body)) {
+      // A pure-ASCII form (percent-encoded, as forms are) is the same text in every reading:
+      // it is kept once, as the form text.
+      request.form_text = std::move(request.body);
+      request.body = std::string();
+    } else {
+      request.form_text = BytesToText(request.body);
+    }
     request.params = DecodeFormItems(request.form_text);
   } else {
     request.has_body_stream = !request.body.empty();
@@ -112,6 +143,7 @@ void FillDerivedItems(HttpRequest& request) {
     request.non_basic_authorization =
         !DecodeBasicCredentials(request.Header("Authorization"), request.auth_user, request.auth_password);
   }
+  return true;
 }
 
 std::string HttpRequest::Header(std::string_view name) const {

@@ -27,7 +27,10 @@ std::vector<std::string> DecodeFormItems(std::string_view text);
 bool DecodeBasicCredentials(std::string_view authorization, std::string& user, std::string& password);
 
 // Fills path, query, content type, parameter list, form text, body stream flag, credentials,
-// User-Agent and Referer from request_line/target/headers/body.
-void FillDerivedItems(HttpRequest& request);
+// User-Agent and Referer from request_line/target/headers/body. The body of a form whose bytes
+// are all ASCII moves into the form text (the body is then empty). Returns false, before any item is
+// decoded, when the headers, query items and form items together are more than max_items (0: no
+// limit): each of them may become a parameter.
+bool FillDerivedItems(HttpRequest& request, size_t max_items = 0);
 
 }  // namespace livrexa

@@ -1,29 +1,30 @@
 #pragma once
-// The HTTP engine: listening sockets, a blocking accept loop, one pooled thread per connection
-// from accept to close, and one request per connection ("Connection: close").
+// The HTTP engine: listening sockets and every connection's reading and writing on one network
+// thread (asynchronous, so a connection that is waiting for bytes holds no thread), and a pool of
+// worker threads that run the handler for complete requests only. One request per connection
+// ("Connection: close").
 //
 // Limits that keep a client from taking the server down:
-//  - at most max_connections connections are served at once; further ones wait in the listen
-//    backlog until a slot frees;
-//  - a connection that sends nothing for idle_timeout is closed;
-//  - a body longer than body_limit is refused with 413 without being read.
+//  - at most max_connections connections are open at once, and at most max_connections_per_peer
+//    from one address (further ones from that address are closed as soon as they are accepted;
+//    beyond the total cap they wait in the listen backlog until a slot frees);
+//  - the request line and headers must arrive within head_timeout of the accept; after them the
+//    body must keep up min_body_rate (after body_grace); no read may wait longer than idle_timeout;
+//  - a reply must be written within write_timeout plus its size at min_write_rate;
+//  - a body longer than body_limit is refused with 413 without being read, and a request with
+//    more than max_params query, form or header items with 413 before any of them is decoded;
+//  - a body whose length is ambiguous (Content-Length repeated or a list, a Transfer-Encoding
+//    other than chunked, or both) is refused with 400.
 
-#include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <memory>
-#include <mutex>
-#include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "rest/http_types.h"
 
 namespace livrexa {
-
-class HttpThreadPool;
 
 struct HttpServerOptions {
   uint16_t port = 0;  // 0: a free port chosen by the system (see Port())
@@ -31,8 +32,16 @@ struct HttpServerOptions {
   // has IPv6, "::" (IPv6 only, so the two do not collide).
   std::vector<std::string> bind_addresses;
   size_t max_connections = 256;
+  size_t max_connections_per_peer = 16;
+  size_t max_workers = 0;  // threads that run handlers; 0: max_connections
   std::chrono::milliseconds idle_timeout{60000};
+  std::chrono::milliseconds head_timeout{10000};
+  std::chrono::milliseconds body_grace{10000};
+  uint64_t min_body_rate = 8 * 1024;  // bytes per second; 0: none
+  std::chrono::milliseconds write_timeout{60000};
+  uint64_t min_write_rate = 8 * 1024;  // bytes per second; 0: write_timeout alone
   uint64_t body_limit = 256ull << 20;
+  size_t max_params = 1000;  // query, form and header items of one request; 0: no limit
 };
 
 class HttpServer {
@@ -45,32 +54,18 @@ class HttpServer {
   // Binds and starts accepting. Throws LivrexaError with the system's reason when an address
   // cannot be bound (for instance the port is in use); nothing is left listening then.
   void Start();
-  // Stops accepting, cuts the connections in progress and waits until their threads are done.
+  // Stops accepting, cuts the connections in progress and waits until their handlers are done.
   void Stop();
-  bool Listening() const { return listening_; }
-  uint16_t Port() const { return bound_port_; }
+  bool Listening() const;
+  uint16_t Port() const;
   size_t ActiveConnections() const;
   size_t PoolThreads() const;
-  const HttpServerOptions& Options() const { return options_; }
+  const HttpServerOptions& Options() const;
+
+  struct Engine;
 
  private:
-  void AcceptLoop();
-  void Serve(int fd, std::string remote_ip, uint16_t remote_port, bool ipv6);
-  void CloseListeners();
-
-  HttpServerOptions options_;
-  HttpHandler handler_;
-  std::unique_ptr<HttpThreadPool> pool_;
-  std::vector<int> listeners_;
-  int wake_fd_ = -1;
-  std::thread acceptor_;
-  std::atomic<bool> listening_{false};
-  uint16_t bound_port_ = 0;
-
-  mutable std::mutex mutex_;
-  std::condition_variable slot_freed_;
-  std::set<int> connections_;
-  bool stopping_ = false;
+  std::unique_ptr<Engine> engine_;
 };
 
 }  // namespace livrexa

@@ -24,7 +24,7 @@ struct HttpRequest {
   std::string query;                // target after the first "?", as received
   int version = 11;                 // 10 for HTTP/1.0, 11 for HTTP/1.1
   std::vector<HttpHeader> headers;  // every header, in order of arrival (duplicates kept)
-  std::string body;                 // the raw body bytes
+  std::string body;                 // the raw body bytes (moved to form_text for an ASCII form)
 
   // Derived by the engine from the items above (FillDerivedItems in http_request.h).
   std::string content_type;         // the Content-Type value, boundary parameter included
@@ -64,17 +64,23 @@ struct HttpReply {
 // The standard reason phrase of a status code ("OK", "Not Found", ...), "Unknown" for others.
 std::string_view StandardReason(int status);
 
-// Lets a request handler answer before it has finished its work. After SendEarly the connection
-// sends nothing more for this request; the handler keeps running on its thread.
+// The connection of a request, as its handler sees it. SendEarly lets a handler answer before it
+// has finished its work: the connection then sends nothing more for this request, and the handler
+// keeps running on its thread. OnPeerGone lets a long piece of work stop when nobody waits for it.
 class HttpEarlyReply {
  public:
   virtual ~HttpEarlyReply() = default;
   virtual void SendEarly(const HttpReply& reply) = 0;
   virtual bool EarlySent() const = 0;
+  // Calls `action` once, on another thread, when the client closes its connection while the
+  // request is being handled (at once when it already has). An empty action removes the previous
+  // one; once that call returns, the previous action is not running and will not run.
+  virtual void OnPeerGone(std::function<void()> action) { (void)action; }
 };
 
-// Called once per request on the connection's own thread. An exception that escapes it becomes
-// a 500 reply whose body is the exception's message (the headers already set are kept).
-using HttpHandler = std::function<void(const HttpRequest&, HttpReply&, HttpEarlyReply&)>;
+// Called once per complete request on a worker thread. An exception that escapes it becomes a 500
+// reply whose body is the exception's message (the headers already set are kept). The handler may
+// empty the request's large members once it has read them, to give their memory back early.
+using HttpHandler = std::function<void(HttpRequest&, HttpReply&, HttpEarlyReply&)>;
 
 }  // namespace livrexa

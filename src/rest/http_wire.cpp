@@ -1,14 +1,7 @@
 #include "rest/http_wire.h"
 
-#include <poll.h>
-#include <sys/socket.h>
-#include <sys/uio.h>
-
-#include <boost/beast/core/span.hpp>
 #include <boost/beast/http.hpp>
-#include <cerrno>
 #include <ctime>
-#include <vector>
 
 namespace livrexa {
 namespace {
@@ -17,14 +10,26 @@ namespace http = boost::beast::http;
 using boost::beast::error_code;
 using boost::beast::string_view;
 
+std::string LowerTrimmed(string_view value) {
+  size_t start = 0, end = value.size();
+  while (start < end && (value[start] == ' ' || value[start] == '\t')) ++start;
+  while (end > start && (value[end - 1] == ' ' || value[end - 1] == '\t')) --end;
+  std::string text(value.data() + start, end - start);
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
 // Collects the request straight into an HttpRequest: the headers in order of arrival with their
 // names as sent (the library's own field container would group duplicates), and the body
-// bounded by the limit.
+// bounded by the limit. A body length that two readers could see differently (the ground of
+// request smuggling) is refused rather than guessed.
 class RequestCollector : public http::basic_parser<true> {
  public:
   RequestCollector(HttpRequest& request, uint64_t body_limit) : request_(request), limit_(body_limit) {
     this->body_limit(body_limit);
   }
+  bool BadFraming() const { return bad_framing_; }
+  uint64_t BodyBytes() const { return received_; }
 
  private:
   void on_request_impl(http::verb, string_view method, string_view target, int version,
@@ -34,18 +39,31 @@ class RequestCollector : public http::basic_parser<true> {
     request_.version = version;
   }
   void on_response_impl(int, string_view, int, error_code&) override {}
-  void on_field_impl(http::field, string_view name, string_view value, error_code&) override {
+  void on_field_impl(http::field field, string_view name, string_view value, error_code& ec) override {
+    if (field == http::field::content_length) {
+      const std::string digits = LowerTrimmed(value);
+      if (++content_lengths_ > 1 || digits.empty() ||
+          digits.find_first_not_of("0123456789") != std::string::npos)
+        return Refuse(ec);
+    }
+    if (field == http::field::transfer_encoding &&
+        (++transfer_encodings_ > 1 || LowerTrimmed(value) != "chunked"))
+      return Refuse(ec);
     request_.headers.push_back(
         {std::string(name.data(), name.size()), std::string(value.data(), value.size())});
   }
-  void on_header_impl(error_code&) override {}
+  void on_header_impl(error_code& ec) override {
+    if (content_lengths_ > 0 && transfer_encodings_ > 0) Refuse(ec);
+  }
   void on_body_init_impl(const boost::optional<std::uint64_t>& length, error_code& ec) override {
     if (length && *length > limit_) {
       ec = http::error::body_limit;
       return;
     }
-    // Reserve what was announced, but never more than a little: a client may announce and not send.
-    if (length) request_.body.reserve(static_cast<size_t>(std::min<uint64_t>(*length, 1 << 20)));
+    // What was announced (within the limit) is reserved at once, so a large body is never copied
+    // into a grown buffer. A client that announces and does not send costs address space only:
+    // pages are not touched before bytes arrive.
+    if (length) request_.body.reserve(static_cast<size_t>(*length));
   }
   size_t on_body_impl(string_view body, error_code& ec) override { return Append(body, ec); }
   void on_chunk_header_impl(std::uint64_t, string_view, error_code&) override {}
@@ -54,17 +72,31 @@ class RequestCollector : public http::basic_parser<true> {
   }
   void on_finish_impl(error_code&) override {}
 
+  void Refuse(error_code& ec) {
+    bad_framing_ = true;
+    ec = http::error::bad_transfer_encoding;
+  }
   size_t Append(string_view body, error_code& ec) {
     if (request_.body.size() + body.size() > limit_) {
       ec = http::error::body_limit;
       return 0;
     }
+    // Grow geometrically from the reserved start, but never by more than 64 MiB past what is
+    // needed, so a large body does not end up in a buffer of nearly twice its size.
+    const size_t needed = request_.body.size() + body.size();
+    if (needed > request_.body.capacity())
+      request_.body.reserve(std::min(needed + (64u << 20), std::max(needed, request_.body.capacity() * 2)));
     request_.body.append(body.data(), body.size());
+    received_ += body.size();
     return body.size();
   }
 
   HttpRequest& request_;
   uint64_t limit_;
+  int content_lengths_ = 0;
+  int transfer_encodings_ = 0;
+  bool bad_framing_ = false;
+  uint64_t received_ = 0;
 };
 
 // The first line as received: leading empty lines skipped, CR LF (or a bare LF) not included.
@@ -77,82 +109,98 @@ std::string FirstLine(const std::string& raw) {
   return raw.substr(start, end - start);
 }
 
-// Waits for bytes and reads what is there. 0: the peer closed or failed; -1: timed out.
-ssize_t ReadSome(int fd, char* data, size_t size, std::chrono::milliseconds idle_timeout) {
-  pollfd p{fd, POLLIN, 0};
-  for (;;) {
-    const int ready = ::poll(&p, 1, static_cast<int>(idle_timeout.count()));
-    if (ready == 0) return -1;
-    if (ready < 0) {
-      if (errno == EINTR) continue;
-      return 0;
-    }
-    const ssize_t n = ::recv(fd, data, size, 0);
-    if (n < 0 && errno == EINTR) continue;
-    return n < 0 ? 0 : n;
-  }
-}
-
-bool SendAll(int fd, std::vector<iovec>& parts) {
-  size_t index = 0;
-  while (index < parts.size()) {
-    msghdr msg{};
-    msg.msg_iov = parts.data() + index;
-    msg.msg_iovlen = parts.size() - index;
-    const ssize_t n = ::sendmsg(fd, &msg, MSG_NOSIGNAL);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    size_t sent = static_cast<size_t>(n);
-    while (index < parts.size() && sent >= parts[index].iov_len) sent -= parts[index++].iov_len;
-    if (index < parts.size()) {
-      parts[index].iov_base = static_cast<char*>(parts[index].iov_base) + sent;
-      parts[index].iov_len -= sent;
-    }
-  }
-  return true;
-}
-
 }  // namespace
 
-RequestReadResult ReadHttpRequest(int fd, const RequestReadLimits& limits, HttpRequest& request) {
-  RequestCollector parser(request, limits.body_limit);
-  parser.header_limit(limits.header_limit);
-  parser.eager(true);
-
-  std::string buffer;
-  size_t consumed = 0;
+struct HttpRequestReader::Impl {
+  Impl(HttpRequest& r, uint64_t body_limit) : request(r), parser(r, body_limit) {}
+  HttpRequest& request;
+  RequestCollector parser;
+  std::string head;     // the head while it is read, then body bytes the parser has not taken
+  size_t consumed = 0;  // bytes of the head the parser has taken
   bool line_taken = false;
-  char chunk[16 * 1024];
-  for (;;) {
-    if (consumed < buffer.size()) {
+  bool finished = false;
+};
+
+HttpRequestReader::HttpRequestReader(HttpRequest& request, uint64_t body_limit, uint32_t header_limit)
+    : impl_(std::make_unique<Impl>(request, body_limit)) {
+  impl_->parser.header_limit(header_limit);
+  impl_->parser.eager(true);
+}
+
+HttpRequestReader::~HttpRequestReader() = default;
+
+bool HttpRequestReader::HeaderDone() const {
+  return impl_->parser.is_header_done();
+}
+
+uint64_t HttpRequestReader::BodyBytes() const {
+  return impl_->parser.BodyBytes();
+}
+
+RequestReadResult HttpRequestReader::Feed(const char* data, size_t size) {
+  Impl& s = *impl_;
+  if (s.finished) return RequestReadResult::kMalformed;
+  const auto outcome = [&](const error_code& ec) {
+    if (ec == http::error::body_limit) return RequestReadResult::kTooLarge;
+    if (s.parser.BadFraming() || ec == http::error::bad_content_length ||
+        ec == http::error::bad_transfer_encoding)
+      return RequestReadResult::kBadFraming;
+    return RequestReadResult::kMalformed;
+  };
+  // The head stays whole in one buffer until it is done (the request line is taken from its
+  // start); the parser is given only the bytes it has not consumed yet.
+  if (!s.parser.is_header_done()) {
+    s.head.append(data, size);
+    for (;;) {
       error_code ec;
-      const size_t n =
-          parser.put(boost::asio::buffer(buffer.data() + consumed, buffer.size() - consumed), ec);
-      consumed += n;
-      if (!line_taken && parser.is_header_done()) {
-        request.request_line = FirstLine(buffer);
-        line_taken = true;
+      const size_t used =
+          s.parser.put(boost::asio::buffer(s.head.data() + s.consumed, s.head.size() - s.consumed), ec);
+      s.consumed += used;
+      // The head may be done even when the parser asks for more (eagerly, for the body after it).
+      if (!s.line_taken && s.parser.is_header_done()) {
+        s.request.request_line = FirstLine(s.head);
+        s.line_taken = true;
       }
-      if (ec == http::error::body_limit) return RequestReadResult::kTooLarge;
-      if (ec && ec != http::error::need_more) return RequestReadResult::kMalformed;
-      if (parser.is_done()) return RequestReadResult::kComplete;
-      if (!ec && n > 0) continue;
-    } else if (parser.is_done()) {
+      if (ec && ec != http::error::need_more) {
+        s.finished = true;
+        return outcome(ec);
+      }
+      if (s.parser.is_header_done()) break;
+      if (ec || used == 0) return RequestReadResult::kNeedMore;
+    }
+    s.head.erase(0, s.consumed);
+    s.consumed = 0;
+    if (s.parser.is_done()) {
+      s.finished = true;
       return RequestReadResult::kComplete;
     }
-    // The header must stay whole in the buffer until it is parsed; body bytes already taken
-    // by the parser are dropped so the buffer does not grow with the body.
-    if (parser.is_header_done() && consumed > 0) {
-      buffer.erase(0, consumed);
-      consumed = 0;
-    }
-    const ssize_t n = ReadSome(fd, chunk, sizeof chunk, limits.idle_timeout);
-    if (n < 0) return RequestReadResult::kTimedOut;
-    if (n == 0) return RequestReadResult::kClosed;
-    buffer.append(chunk, static_cast<size_t>(n));
+    // Body bytes that came with the head are parsed below.
+    std::string rest;
+    rest.swap(s.head);
+    return rest.empty() ? RequestReadResult::kNeedMore : Feed(rest.data(), rest.size());
   }
+  // The body: bytes are handed to the parser as they come; a chunk header cut in two is kept.
+  s.head.append(data, size);
+  size_t offset = 0;
+  while (offset < s.head.size() && !s.parser.is_done()) {
+    error_code ec;
+    const size_t used = s.parser.put(boost::asio::buffer(s.head.data() + offset, s.head.size() - offset), ec);
+    offset += used;
+    if (ec == http::error::need_more) break;
+    if (ec) {
+      s.finished = true;
+      return outcome(ec);
+    }
+    if (used == 0) break;
+  }
+  s.head.erase(0, offset);
+  if (s.parser.is_done()) {
+    s.finished = true;
+    s.head.clear();
+    s.head.shrink_to_fit();
+    return RequestReadResult::kComplete;
+  }
+  return RequestReadResult::kNeedMore;
 }
 
 std::string HttpDateNow() {
@@ -168,9 +216,8 @@ std::string HttpDateNow() {
   return text;
 }
 
-bool WriteHttpReply(int fd, const HttpReply& reply) {
-  using Body = http::span_body<const char>;
-  http::response<Body> message;
+std::string SerializeReplyHead(const HttpReply& reply) {
+  http::response_header<> message;
   message.version(11);
   message.result(static_cast<unsigned>(reply.status));
   const std::string reason = reply.reason.empty() ? std::string(StandardReason(reply.status)) : reply.reason;
@@ -183,29 +230,29 @@ bool WriteHttpReply(int fd, const HttpReply& reply) {
     has_connection = has_connection || boost::beast::iequals(h.name, "Connection");
     message.insert(h.name, h.value);
   }
-  message.content_length(reply.body.size());
+  message.set(http::field::content_length, std::to_string(reply.body.size()));
   if (!has_connection) message.set(http::field::connection, "close");
   if (!has_date) message.set(http::field::date, HttpDateNow());
-  message.body() = boost::beast::span<const char>(reply.body.data(), reply.body.size());
 
-  http::serializer<false, Body> serializer(message);
+  http::response<http::empty_body> empty(std::move(message));
+  http::serializer<false, http::empty_body> serializer(empty);
+  serializer.split(true);
+  std::string head;
   error_code ec;
-  while (!serializer.is_done()) {
-    std::vector<iovec> parts;
-    size_t total = 0;
+  while (!serializer.is_header_done()) {
     serializer.next(ec, [&](error_code&, const auto& buffers) {
+      size_t total = 0;
       for (auto it = boost::asio::buffer_sequence_begin(buffers);
            it != boost::asio::buffer_sequence_end(buffers); ++it) {
         const boost::asio::const_buffer b = *it;
-        parts.push_back({const_cast<void*>(b.data()), b.size()});
+        head.append(static_cast<const char*>(b.data()), b.size());
         total += b.size();
       }
+      serializer.consume(total);
     });
-    if (ec) return false;
-    if (!SendAll(fd, parts)) return false;
-    serializer.consume(total);
+    if (ec) break;
   }
-  return true;
+  return head;
 }
 
 }  // namespace livrexa

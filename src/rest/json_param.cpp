@@ -178,7 +178,7 @@ void TJSONParam::Clear() {
   vJSONValue->Clear();
 }
 
-void TJSONParam::StoreText(const std::string& text) {
+void TJSONParam::StoreText(std::string_view text, bool encode) {
   TJSONValue& v = *vJSONValue;
   v.SetEncoding(vEncoding);
   v.vtagName = vParamName;
@@ -186,17 +186,20 @@ void TJSONParam::StoreText(const std::string& text) {
   v.vObjectDirection = vObjectDirection;
   v.vObjectValue = vObjectValue;
   v.vEncoded = vEncoded;
-  v.WriteValue(text);
+  if (!encode)
+    v.WriteValue(text);
+  else if (!v.WriteEncoded(text))
+    v.WriteValue(EncodeText(text));
   vNullValue = v.vNullValue;
 }
 
-void TJSONParam::SetValue(const std::string& aValue, bool Encode) {
+void TJSONParam::SetValue(std::string_view aValue, bool Encode) {
   vEncoded = Encode;
   vJSONValue->vJsonMode = vJsonMode;
   vJSONValue->vEncoded = vEncoded;
   vBinary = IsBinaryKind(vObjectValue);
   vJSONValue->vObjectValue = vObjectValue;
-  StoreText((!Encode || IsBinaryKind(vObjectValue)) ? aValue : EncodeText(aValue));
+  StoreText(aValue, Encode && !IsBinaryKind(vObjectValue));
   vJSONValue->vBinary = vBinary;
 }
 
@@ -258,7 +261,9 @@ TVariant TJSONParam::GetValue(TObjectValue ValueType) const {
     return TVarDate{WireToDateTime(StrToInt64(t))};
   }
   if (IsByteArrayKind(ValueType)) {
-    std::string bytes = vBinary ? DecodeBinary(vJSONValue->Value()) : vJSONValue->aValue;
+    std::string bytes = vBinary
+                            ? DecodeClientBinary(vJSONValue->Value(), "parâmetro " + UpperCase(vParamName))
+                            : vJSONValue->aValue;
     if (bytes.empty()) return TVarNull{};
     return TVarBytes{std::move(bytes)};
   }
@@ -280,8 +285,10 @@ TVariant TJSONParam::GetVariantValue() const {
 std::string TJSONParam::AsString() const {
   return std::get<std::string>(GetValue(ovString));
 }
-void TJSONParam::SetAsString(const std::string& Value) {
-  SetDataValue(Value, ovString);
+void TJSONParam::SetAsString(std::string_view Value) {
+  // What SetDataValue does for a text, without copying it into a variant and out again.
+  vObjectValue = ovString;
+  SetValue(Value, vEncoded);
 }
 std::string TJSONParam::AsMemo() const {
   return std::get<std::string>(GetValue(ovMemo));
@@ -425,10 +432,13 @@ std::string TJSONParam::ToJSON() const {
   return result;
 }
 
-void TJSONParam::FromJSON(const std::string& json) {
-  const std::string text = RemoveCrLfPairs(json);
+void TJSONParam::FromJSON(std::string_view json) {
+  // The text is copied only when it has line breaks to remove: a value may be most of a request.
+  std::string without_line_breaks;
+  if (json.find("\r\n") != std::string_view::npos) without_line_breaks = RemoveCrLfPairs(json);
+  const std::string_view text = without_line_breaks.empty() ? json : std::string_view(without_line_breaks);
   const TJsonHead head = ReadJsonHead(text);
-  const std::string value = CutValueText(text);
+  const std::string_view value = CutValueText(text);
   if (head.MemberCount >= 1) vTypeObject = ReadTypeObject(head.Values[0]);
   if (head.MemberCount >= 2) SetObjectDirection(ReadDirection(head.Values[1]));
   if (head.MemberCount >= 3) SetEncoded(ReadEncoded(head.Values[2]));

@@ -104,7 +104,7 @@ class TJSONParam {
   bool IsEmpty() const { return AsString().empty(); }
 
   // Stores a value text, through EncodeText when Encode is set and the kind is not binary.
-  void SetValue(const std::string& aValue, bool Encode = true);
+  void SetValue(std::string_view aValue, bool Encode = true);
   // Stores a typed value under DataType (the kind changes with it; a null value changes nothing).
   void SetDataValue(const TVariant& Value, TObjectValue DataType);
   void SetVariantValue(const TVariant& Value) { SetDataValue(Value, vObjectValue); }
@@ -118,7 +118,7 @@ class TJSONParam {
 
   // Typed accessors. Reading a null as a number or a date fails with the conversion error.
   std::string AsString() const;
-  void SetAsString(const std::string& Value);
+  void SetAsString(std::string_view Value);
   std::string AsMemo() const;
   void SetAsMemo(const std::string& Value);
   int32_t AsInteger() const;
@@ -159,13 +159,14 @@ class TJSONParam {
   std::string ToJSON() const;
   // Fills the parameter from a parameter's JSON text (members by position; the value text cut
   // from the raw text). Not valid JSON: a LivrexaError naming the byte offset.
-  void FromJSON(const std::string& json);
+  void FromJSON(std::string_view json);
   // Type object, direction, encoded flag, kind and name, then the other's value as text, encoded.
   void CopyFrom(const TJSONParam& JSONParam);
 
  private:
   // The value object takes the parameter's settings, writes the text, and lends its null flag.
-  void StoreText(const std::string& text);
+  // Stores the text as it is, or its base64 form when encode is set.
+  void StoreText(std::string_view text, bool encode = false);
   double FloatOf(TObjectValue kind) const;
   TDateTime DateOf(TObjectValue kind) const;
 };

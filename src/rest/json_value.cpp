@@ -63,7 +63,7 @@ std::string TJSONValue::BytesToText(std::string_view bytes) const {
   return Ascii7ToUtf8(bytes);
 }
 
-void TJSONValue::WriteValue(const std::string& text) {
+void TJSONValue::WriteValue(std::string_view text) {
   aValue.clear();
   if (text.empty() || text == "null") {
     if (!vNullValue) vNullValue = !EmptyIsNotNull(vObjectValue);
@@ -77,7 +77,7 @@ void TJSONValue::WriteValue(const std::string& text) {
   const bool quoted = StoredQuoted(vObjectValue) || (vObjectValue == ovObject && vEncoded) ||
                       IsDateKindExtended(vObjectValue);
   if (vEncoding != TEncodeSelect::esUtf8 && !IsAscii(text)) {
-    aValue = TextToBytes(quoted ? Quoted(text) : text);
+    aValue = TextToBytes(quoted ? Quoted(text) : std::string(text));
     return;
   }
   // Texts already in their byte form (every base64 text is) are stored with one copy.
@@ -85,6 +85,22 @@ void TJSONValue::WriteValue(const std::string& text) {
   if (quoted) aValue.push_back('"');
   aValue.append(text);
   if (quoted) aValue.push_back('"');
+}
+
+bool TJSONValue::WriteEncoded(std::string_view plain) {
+  // The base64 text of a value is never empty for a non-empty value and always ASCII; "null"
+  // (the base64 of three particular bytes) and the float kinds go the long way.
+  if (plain.empty() || plain == "\x9E\xE9\x65" || IsFloatKind(vObjectValue)) return false;
+  const bool quoted = StoredQuoted(vObjectValue) || (vObjectValue == ovObject && vEncoded) ||
+                      IsDateKindExtended(vObjectValue);
+  vNullValue = false;
+  aValue.clear();
+  aValue.shrink_to_fit();
+  aValue.reserve(4 * ((plain.size() + 2) / 3) + 2);
+  if (quoted) aValue.push_back('"');
+  AppendBase64(aValue, plain);
+  if (quoted) aValue.push_back('"');
+  return true;
 }
 
 void TJSONValue::SetValue(const std::string& Value, bool Encode) {
@@ -109,7 +125,7 @@ std::string TJSONValue::Value() const {
   }
   if (vEncoded) {
     if (IsBinaryKindWithBytes(vObjectValue) && vBinary) return s;
-    if (!s.empty()) s = DecodeText(s);
+    if (!s.empty()) s = DecodeClientText(s, "parâmetro " + UpperCase(vtagName));
   } else if (s.empty()) {
     s = BytesToText(aValue);
   }
@@ -223,7 +239,7 @@ void TJSONValue::LoadFromJSON(const std::string& bValue) {
   if (head.MemberCount == 0) return;
 
   vNullValue = false;
-  std::string value = CutValueText(text);
+  std::string value(CutValueText(text));
   vTypeObject = ReadTypeObject(head.Values[0]);
   if (head.MemberCount >= 2) vObjectDirection = ReadDirection(head.Values[1]);
   if (head.MemberCount >= 4) vObjectValue = ReadObjectValue(head.Values[3]);
@@ -235,10 +251,10 @@ void TJSONValue::LoadFromJSON(const std::string& bValue) {
   }
   if (IsBinaryKindWithBytes(vObjectValue)) {
     // The base64 text becomes the raw bytes themselves.
-    aValue = DecodeBinary(value);
+    aValue = DecodeClientBinary(value, "parâmetro " + UpperCase(vtagName));
     return;
   }
-  if (vEncoded) value = DecodeText(value);
+  if (vEncoded) value = DecodeClientText(value, "parâmetro " + UpperCase(vtagName));
   SetValue(value, vEncoded);
 }
 

@@ -64,7 +64,10 @@ class TJSONValue {
   // Writes a text into the stored bytes: "" and "null" store nothing (and make the value null
   // unless it is one of the memo/string kinds); texts, dates, datasets and floats are kept in
   // double quotes (floats with "D" turned back into the decimal separator), other kinds bare.
-  void WriteValue(const std::string& text);
+  void WriteValue(std::string_view text);
+  // WriteValue(EncodeText(plain)) written straight into the value, without the encoded text in
+  // between; false (nothing done) for the cases WriteValue treats otherwise.
+  bool WriteEncoded(std::string_view plain);
 
   // Text <-> stored bytes by vEncoding: UTF-8 for esUtf8; the 7-bit rule for esASCII and esANSI
   // (characters above 127 become "?"; bytes above 127 read back as U+FFFD).

@@ -104,10 +104,17 @@ void TRESTServicePooler::SetActive(bool value) {
   options.port = ServicePort;
   options.bind_addresses = BindAddresses;
   options.max_connections = MaxConnections;
+  options.max_connections_per_peer = MaxConnectionsPerPeer;
   options.idle_timeout = RequestTimeout > 0 ? std::chrono::milliseconds(RequestTimeout) : IdleTimeout;
+  options.head_timeout = HeadTimeout;
+  options.body_grace = BodyGrace;
+  options.min_body_rate = MinBodyRate;
+  options.write_timeout = WriteTimeout;
+  options.min_write_rate = MinWriteRate;
   options.body_limit = MaxBodySize;
+  options.max_params = MaxParams;
   auto server = std::make_unique<HttpServer>(
-      options, [this](const HttpRequest& request, HttpReply& reply, HttpEarlyReply& early) {
+      options, [this](HttpRequest& request, HttpReply& reply, HttpEarlyReply& early) {
         ProcessRequest(request, reply, early);
       });
   server->Start();  // raises the engine's message when the port cannot be bound
@@ -122,8 +129,7 @@ void TRESTServicePooler::SetServerMethodClass(const TServerMethodClass& value) {
   if (value.Assigned()) server_method_class_ = value;
 }
 
-void TRESTServicePooler::ProcessRequest(const HttpRequest& request, HttpReply& reply,
-                                        HttpEarlyReply& early) const {
+void TRESTServicePooler::ProcessRequest(HttpRequest& request, HttpReply& reply, HttpEarlyReply& early) const {
   TListenerRequest s;
   const std::string charset = Encoding == TEncodeSelect::esUtf8 ? "utf-8" : "ansi";
 
@@ -192,8 +198,21 @@ void TRESTServicePooler::ProcessRequest(const HttpRequest& request, HttpReply& r
   }
   if (request.path == "/favicon.ico") return;
 
-  // 8-9. Headers, then the decoders for the request's shape.
-  DecodeRequest(request, Encoding, s);
+  // 8-9. Headers, then the decoders for the request's shape. A request with more parameters than
+  // allowed is refused before they are all built.
+  try {
+    TParamLimitScope limit(MaxParams);
+    DecodeRequest(request, Encoding, s);
+  } catch (const TTooManyParams& e) {
+    reply.status = 413;
+    reply.SetHeader("Content-Type", "text/plain; charset=utf-8");
+    reply.body = e.what();
+    return;
+  }
+  // The raw body has been decoded into parameters; its memory goes back before the event runs.
+  request.body = std::string();
+  request.form_text = std::string();
+  request.params = std::vector<std::string>();
 
   // 10. The handler module.
   ModuleHolder holder;
@@ -206,6 +225,7 @@ void TRESTServicePooler::ProcessRequest(const HttpRequest& request, HttpReply& r
     holder.module = server_method_class_.Create();
     TServerMethodDataModule& module = *holder.module;
     module.Encoding = Encoding;
+    module.Client = &early;
     module.SetClientWelcomeMessage(s.controls.WelcomeMessage);
     if (module.ReceivesClientInfo()) {
       module.SetClientInfo(std::string(Trim(request.remote_ip)), request.ipv6 ? "ipv6" : "ipv4",

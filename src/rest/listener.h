@@ -4,8 +4,12 @@
 // creates a fresh handler module per request, runs the event and writes the reply.
 //
 // Deliberate limits of the engine underneath (see http_server.h): at most MaxConnections
-// connections at once (others wait in the listen backlog), a connection silent for IdleTimeout
-// is closed, and a body over MaxBodySize is refused with 413 without being read.
+// connections at once (others wait in the listen backlog) and MaxConnectionsPerPeer from one
+// address; a request head must arrive within HeadTimeout of the accept and its body at
+// MinBodyRate; no read waits longer than IdleTimeout; a reply must be written within WriteTimeout
+// plus its size at MinWriteRate; a body over MaxBodySize is refused with 413 without being read,
+// and so is a request with more than MaxParams parameters; a reply over MaxReplySize is refused
+// with 500 and a message instead of being sent.
 
 #include <chrono>
 #include <cstdint>
@@ -76,14 +80,22 @@ class TRESTServicePooler {
   // Engine settings.
   std::vector<std::string> BindAddresses;  // empty: every local address
   size_t MaxConnections = 256;
+  size_t MaxConnectionsPerPeer = 16;
   std::chrono::milliseconds IdleTimeout{60000};
+  std::chrono::milliseconds HeadTimeout{10000};
+  std::chrono::milliseconds BodyGrace{10000};
+  uint64_t MinBodyRate = 8 * 1024;  // bytes per second
+  std::chrono::milliseconds WriteTimeout{60000};
+  uint64_t MinWriteRate = 8 * 1024;  // bytes per second
   uint64_t MaxBodySize = 256ull << 20;
+  size_t MaxParams = 1000;
+  uint64_t MaxReplySize = 1ull << 30;
 
   // The port actually listened on (ServicePort, or the one the system chose for port 0).
   uint16_t BoundPort() const;
 
   // One request, on the thread of its connection; the effect is the reply.
-  void ProcessRequest(const HttpRequest& request, HttpReply& reply, HttpEarlyReply& early) const;
+  void ProcessRequest(HttpRequest& request, HttpReply& reply, HttpEarlyReply& early) const;
 
  private:
   // Step 15's fallback: a file of the program's folder named by the path (or by the referring

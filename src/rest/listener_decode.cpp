@@ -24,14 +24,14 @@ void DecodeGet(const HttpRequest& r, TEncodeSelect encoding, TListenerRequest& s
   if (s.group_name.empty()) s.group_name = group_before;
 }
 
-void DecodePostOrPut(const HttpRequest& r, TEncodeSelect encoding, TListenerRequest& s,
+// Once decoded, the body, the form text and the engine's list are not read again; the large
+// ones are let go as soon as their last reader is done, so a large request is not held twice.
+void DecodePostOrPut(HttpRequest& r, TEncodeSelect encoding, TListenerRequest& s,
                      const std::string& group_before) {
-  const std::string form_text =
-      r.has_body_stream || r.form_text.empty() ? std::string() : BodyText(r.body, encoding);
   if (r.has_body_stream) {
-    const std::string body_text = BodyText(r.body, encoding);
+    // Reading the body as text changes no "-": the test for a multipart body needs no copy.
     TMultipartInput multipart{r.body, r.content_type, &r.params, r.path, r.query, encoding};
-    if (body_text.find("--") != std::string::npos && r.content_type.find("boundary") != std::string::npos &&
+    if (r.body.find("--") != std::string::npos && r.content_type.find("boundary") != std::string::npos &&
         !s.controls.BinaryRequest) {
       ParseMultipart(multipart, false, s.params, s.group_name, s.event_name, s.controls);
       return;
@@ -40,24 +40,33 @@ void DecodePostOrPut(const HttpRequest& r, TEncodeSelect encoding, TListenerRequ
       ParseWebFormsParams(s.params, r.params, "POST", encoding, s.controls.Mark, s.group_name, s.event_name,
                           r.query, r.path);
     }
+    const auto body_text = [&] {
+      std::string text = BodyText(r.body, encoding);
+      r.body = std::string();
+      return text;
+    };
     if (ParamIsOne(s.params.get(), "dwReadBodyRaw")) {
-      ParseBodyRawToDWParam(body_text, encoding, s.params);
+      ParseBodyRawToDWParam(body_text(), encoding, s.params);
     } else if (ParamIsOne(s.params.get(), "dwReadBodyBin")) {
       ParseBodyBinToDWParam(r.body, encoding, s.params);
     } else if (s.controls.BinaryRequest) {
       ParseMultipart(multipart, true, s.params, s.group_name, s.event_name, s.controls);
-    } else if (r.params.empty() && form_text.empty()) {
-      ParseBodyRawToDWParam(body_text, encoding, s.params);
+    } else if (r.params.empty()) {
+      ParseBodyRawToDWParam(body_text(), encoding, s.params);
     } else {
-      ParseDWParamsURL(body_text, encoding, s.params);
+      ParseDWParamsURL(body_text(), encoding, s.params);
     }
     return;
   }
-  if (!form_text.empty()) {
-    std::string cmd = r.path + "?" + r.query;
-    if (!Trim(r.query).empty()) cmd += "&";
-    cmd += form_text;
-    ParseRESTURL(cmd, encoding, s.params, s.controls.Mark, s.group_name, s.event_name);
+  if (!r.form_text.empty()) {
+    // The form text as the body's bytes read in the encoding; a form that was pure ASCII has
+    // already become its form text, which reads the same.
+    std::string form_text = r.body.empty() ? std::move(r.form_text) : BodyText(r.body, encoding);
+    r.body = std::string();
+    r.form_text = std::string();
+    r.params = std::vector<std::string>();
+    ParseRESTURLForm(r.path, r.query, form_text, encoding, s.params, s.controls.Mark, s.group_name,
+                     s.event_name);
   } else {
     if (!s.params) {
       ParseWebFormsParams(s.params, r.params, "POST", encoding, s.controls.Mark, s.group_name, s.event_name,
@@ -70,7 +79,20 @@ void DecodePostOrPut(const HttpRequest& r, TEncodeSelect encoding, TListenerRequ
 
 }  // namespace
 
-void DecodeRequest(const HttpRequest& request, TEncodeSelect encoding, TListenerRequest& state) {
+void DecodeRequest(HttpRequest& request, TEncodeSelect encoding, TListenerRequest& state) {
+  // A large pure-ASCII form: the values the header pass reads are dropped from the form text
+  // before it runs (the text is read again afterwards only for names the list does not hold).
+  constexpr size_t kLargeItem = 64 * 1024;
+  const bool post_or_put =
+      state.request_type == TRequestType::rtPost || state.request_type == TRequestType::rtPut;
+  if (post_or_put && !request.has_body_stream && request.body.empty() &&
+      request.form_text.size() >= kLargeItem) {
+    bool ordinary_header = false;
+    for (const HttpHeader& h : request.headers)
+      ordinary_header = ordinary_header || !IsControlHeaderName(LowerCase(h.name));
+    if (ordinary_header)
+      DropValuesTheHeaderPassReads(request.form_text, request.query, request.params, kLargeItem);
+  }
   ReadControlHeaders(request, encoding, state.params, state.group_name, state.event_name, state.controls);
   const std::string group_before = state.group_name;
   switch (state.request_type) {

@@ -3,6 +3,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <optional>
 
 #include "rest/dw_params.h"
@@ -13,6 +14,10 @@
 #include "rest/text_codec.h"
 
 namespace livrexa {
+
+std::string ReplyTooLargeMessage(uint64_t limit) {
+  return "A resposta passa do tamanho máximo permitido (" + std::to_string(limit >> 20) + " MiB).";
+}
 
 std::string WelcomePage(const std::vector<std::string>& default_page) {
   if (default_page.empty()) {
@@ -108,8 +113,36 @@ void TRESTServicePooler::BuildReply(TListenerRequest& s, HttpReply& reply) const
         s.reply_text = s.result_text;
         s.status_code = 200;
       } else {
-        const std::string outputs = s.params ? s.params->ToJSON() : std::string("null");
-        s.reply_text = "{\"PARAMS\":[" + outputs + "], \"RESULT\":[" + s.result_text + "]}";
+        // The output list text (as TDWParams::ToJSON writes it) straight into the reply text. A
+        // parameter's own value is let go as soon as its JSON is written: a reply may hold a text
+        // of hundreds of megabytes, which is then never held more than twice.
+        std::vector<std::string> texts;
+        size_t size = 0;
+        for (int i = 0; s.params && i < static_cast<int>(s.params->Count()); ++i) {
+          TJSONParam& p = *s.params->GetRec(i);
+          if (p.vObjectDirection != TObjectDirection::odOUT &&
+              p.vObjectDirection != TObjectDirection::odINOUT)
+            continue;
+          texts.push_back(p.ToJSON());
+          p.vJSONValue->aValue = std::string();
+          size += texts.back().size() + 2;
+        }
+        s.params.reset();
+        constexpr std::string_view kOpen = "{\"PARAMS\":[", kMiddle = "], \"RESULT\":[", kClose = "]}";
+        s.reply_text.clear();
+        s.reply_text.reserve(kOpen.size() + size + 4 + kMiddle.size() + s.result_text.size() + kClose.size());
+        s.reply_text.append(kOpen);
+        const size_t outputs_start = s.reply_text.size();
+        for (size_t i = 0; i < texts.size(); ++i) {
+          if (i > 0) s.reply_text.append(", ");
+          s.reply_text.append(texts[i]);
+          texts[i] = std::string();
+        }
+        if (Trim(std::string_view(s.reply_text).substr(outputs_start)).empty()) {
+          s.reply_text.resize(outputs_start);
+          s.reply_text.append("null");
+        }
+        s.reply_text.append(kMiddle).append(s.result_text).append(kClose);
       }
     }
   }
@@ -119,8 +152,22 @@ void TRESTServicePooler::BuildReply(TListenerRequest& s, HttpReply& reply) const
   if (binary) {
     TDWParams empty;
     body = (s.params ? *s.params : empty).SaveToStream(TDWParamExpType::tdwpxt_OUT).Bytes();
+  } else if (s.controls.DataCompression || OnLastResponse) {
+    body = s.reply_text;  // the text is still needed: as the reason phrase, or for the hook
   } else {
-    body = s.reply_text;
+    body = std::move(s.reply_text);
+  }
+  s.params.reset();  // the parameters are in the body now
+  if (MaxReplySize > 0 && body.size() > MaxReplySize) {
+    body = std::string();
+    s.reply_text = ReplyTooLargeMessage(MaxReplySize);
+    reply.SetHeader("Content-Type", "text/plain; charset=utf-8");
+    reply.headers.erase(
+        std::remove_if(reply.headers.begin(), reply.headers.end(),
+                       [](const HttpHeader& h) { return SameText(h.name, "Content-Encoding"); }),
+        reply.headers.end());
+    SetReplyBody(reply, 500, s.reply_text, s.reply_text, s.controls.DataCompression);
+    return;
   }
   SetReplyBody(reply, s.status_code, std::move(body), s.reply_text, s.controls.DataCompression);
 }

@@ -31,7 +31,11 @@ struct TListenerRequest {
 };
 
 // Steps 8 and 9: the header pass, then the decoders that the request's shape calls for.
-void DecodeRequest(const HttpRequest& request, TEncodeSelect encoding, TListenerRequest& state);
+// Large parts of the request that no later step reads (body, form text, engine list) are emptied.
+void DecodeRequest(HttpRequest& request, TEncodeSelect encoding, TListenerRequest& state);
+
+// The failure of a reply larger than the listener's MaxReplySize.
+std::string ReplyTooLargeMessage(uint64_t limit);
 
 // The welcome page: DefaultPage lines each followed by CR LF, or the built-in page.
 std::string WelcomePage(const std::vector<std::string>& default_page);

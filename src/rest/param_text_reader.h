@@ -13,9 +13,9 @@ namespace livrexa {
 // Every CR LF pair removed in one pass ("\r\r\n\n" leaves "\r\n").
 std::string RemoveCrLfPairs(std::string_view text);
 
-// The first members of the root object, in document order. Values are given as text: a string's
-// content (escapes decoded), a number as written, "true", "false", "null"; an object or array
-// gives an empty text.
+// The first members of the root object, in document order. Values (of the first four) are given as
+// text: a string's content (escapes decoded), a number as written, "true", "false", "null"; an
+// object or array gives an empty text. The fifth value is not kept (CutValueText gives it raw).
 struct TJsonHead {
   static constexpr size_t kKept = 5;
   size_t MemberCount = 0;  // members of the root object (0 for an array root or a non-JSON prefix)
@@ -31,6 +31,6 @@ TJsonHead ReadJsonHead(std::string_view text);
 // from the next colon on, without that colon and one opening double quote, up to (not including)
 // the last closing brace, without one trailing double quote. A text without that marker or colon,
 // or with nothing but the closing brace left, gives an empty text.
-std::string CutValueText(std::string_view raw);
+std::string_view CutValueText(std::string_view raw);
 
 }  // namespace livrexa

@@ -107,29 +107,44 @@ std::string ReadSingleValueText(const std::string& text) {
 }
 
 std::string PercentDecode(std::string_view text, TEncodeSelect encoding, bool plus_is_blank) {
-  const std::string bytes = PercentDecodeBytes(text, plus_is_blank);
-  if (encoding == TEncodeSelect::esUtf8) return SanitizeUtf8(bytes);
-  std::string ascii = bytes;
-  for (char& c : ascii)
+  std::string bytes = PercentDecodeBytes(text, plus_is_blank);
+  if (encoding == TEncodeSelect::esUtf8) {
+    if (IsUtf8(bytes)) return bytes;
+    return SanitizeUtf8(bytes);
+  }
+  for (char& c : bytes)
     if (static_cast<unsigned char>(c) > 127) c = '?';
-  return ascii;
+  return bytes;
 }
 
 std::string BodyText(std::string_view body, TEncodeSelect encoding) {
   return encoding == TEncodeSelect::esUtf8 ? SanitizeUtf8(body) : Cp1252ToUtf8(body);
 }
 
-void ParseRESTURL(std::string_view Cmd, TEncodeSelect Encoding, std::unique_ptr<TDWParams>& list,
-                  std::string& mark, std::string& group_name, std::string& event_name) {
-  const size_t question = Cmd.find('?');
-  std::string path(Cmd.substr(0, question));
-  const std::string_view query =
-      question == std::string_view::npos ? std::string_view() : Cmd.substr(question + 1);
-  group_name.clear();
-  event_name.clear();
-  TDWParams& params = EnsureList(list, Encoding);
-  if (!Contains(path, "/")) return;
+namespace {
 
+// The items of a query text, as ParseRESTURL reads them. With skip_known, a named item is not
+// appended when the list already holds a parameter of its name: that one wins every lookup.
+void AddQueryItems(std::string_view query, TEncodeSelect Encoding, TDWParams& params, std::string& mark,
+                   bool skip_known) {
+  for (const std::string_view item : SplitAt(query, '&')) {
+    if (item.empty()) continue;
+    const size_t marker = item.find("dwmark:");
+    if (marker != std::string_view::npos) {
+      mark = std::string(item.substr(marker + 7));
+    } else if (const size_t equals = item.find('='); equals != std::string_view::npos) {
+      if (skip_known && params.GetRecName(item.substr(0, equals))) continue;
+      NewInput(params, item.substr(0, equals))
+          .SetValue(PercentDecode(item.substr(equals + 1), Encoding), true);
+    } else {
+      SetUndefined(params, std::string(item));
+    }
+  }
+}
+
+// The names of ParseRESTURL's path (a path without "?").
+void ReadPathNames(std::string path, TEncodeSelect Encoding, std::string& group_name,
+                   std::string& event_name) {
   const size_t n = static_cast<size_t>(std::count(path.begin(), path.end(), '/'));
   if (path.front() == '/') path.erase(0, 1);
   if (path.empty() || path.back() != '/') path += '/';
@@ -144,21 +159,94 @@ void ParseRESTURL(std::string_view Cmd, TEncodeSelect Encoding, std::unique_ptr<
       if (!decoded.empty()) group_name = std::move(decoded);
     }
   }
+}
 
+}  // namespace
+
+void ParseRESTURLForm(std::string_view path, std::string_view query, std::string_view form_text,
+                      TEncodeSelect Encoding, std::unique_ptr<TDWParams>& list, std::string& mark,
+                      std::string& group_name, std::string& event_name) {
+  // A blank but not empty query is glued to the first form item: only the joined text says how.
+  if (!query.empty() && Trim(query).empty()) {
+    ParseRESTURL(std::string(path) + "?" + std::string(query) + std::string(form_text), Encoding, list, mark,
+                 group_name, event_name);
+    return;
+  }
+  group_name.clear();
+  event_name.clear();
+  TDWParams& params = EnsureList(list, Encoding);
+  if (!Contains(path, "/")) return;
+  ReadPathNames(std::string(path), Encoding, group_name, event_name);
+  AddQueryItems(query, Encoding, params, mark, true);
+  AddQueryItems(form_text, Encoding, params, mark, true);
+}
+
+void ParseRESTURL(std::string_view Cmd, TEncodeSelect Encoding, std::unique_ptr<TDWParams>& list,
+                  std::string& mark, std::string& group_name, std::string& event_name) {
+  const size_t question = Cmd.find('?');
+  std::string path(Cmd.substr(0, question));
+  const std::string_view query =
+      question == std::string_view::npos ? std::string_view() : Cmd.substr(question + 1);
+  group_name.clear();
+  event_name.clear();
+  TDWParams& params = EnsureList(list, Encoding);
+  if (!Contains(path, "/")) return;
+  ReadPathNames(std::move(path), Encoding, group_name, event_name);
   if (query.empty()) return;
-  for (const std::string_view item : SplitAt(query, '&')) {
-    if (item.empty()) continue;
-    const size_t marker = item.find("dwmark:");
-    if (marker != std::string_view::npos) {
-      mark = std::string(item.substr(marker + 7));
-    } else if (const size_t equals = item.find('='); equals != std::string_view::npos) {
-      NewInput(params, item.substr(0, equals))
-          .SetValue(PercentDecode(item.substr(equals + 1), Encoding), true);
-    } else {
-      SetUndefined(params, std::string(item));
+  AddQueryItems(query, Encoding, params, mark, false);
+}
+
+namespace {
+
+// Calls f with every line of a text, split at CR LF, a lone LF or a lone CR (as SplitLines).
+template <class F>
+void ForEachLine(std::string_view text, F&& f) {
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find_first_of("\r\n", start);
+    if (end == std::string_view::npos) {
+      f(text.substr(start));
+      return;
     }
+    f(text.substr(start, end - start));
+    start = end + ((text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ? 2 : 1);
   }
 }
+
+}  // namespace
+
+namespace {
+
+void AddFormLine(TDWParams& params, std::string_view line, TEncodeSelect Encoding, std::string& mark) {
+  if (line.empty()) return;
+  const size_t marker = line.find("dwmark:");
+  if (marker != std::string::npos) {
+    mark = std::string(line.substr(marker + 7));
+    return;
+  }
+  const size_t equals = line.find('=');
+  TJSONParam* param;
+  if (Contains(line, kJsonParamPrefix)) {
+    auto fresh = std::make_unique<TJSONParam>(params.Encoding());
+    fresh->SetObjectDirection(TObjectDirection::odIN);
+    fresh->FromJSON(equals == std::string_view::npos ? line : Trim(line.substr(equals + 1)));
+    param = params.Add(std::move(fresh));
+  } else {
+    const std::string_view value =
+        equals == std::string_view::npos ? std::string_view() : Trim(line.substr(equals + 1));
+    param = &NewInput(params, line.substr(0, equals));
+    if (Encoding == TEncodeSelect::esUtf8) {
+      param->SetAsString(BytesAsCharacters(value));
+    } else {
+      param->SetAsString(value);
+    }
+    if (value.empty()) param->SetEncoded(false);
+    return;
+  }
+  if (param->AsString().empty()) param->SetEncoded(false);
+}
+
+}  // namespace
 
 void ParseWebFormsParams(std::unique_ptr<TDWParams>& list, const std::vector<std::string>& engine_params,
                          std::string_view MethodType, TEncodeSelect Encoding, std::string& mark,
@@ -226,27 +314,16 @@ void ParseWebFormsParams(std::unique_ptr<TDWParams>& list, const std::vector<std
     return;
   }
 
-  for (const std::string& line : SplitLines(decode(JoinLines(engine_params)))) {
-    if (line.empty()) continue;
-    const size_t marker = line.find("dwmark:");
-    if (marker != std::string::npos) {
-      mark = line.substr(marker + 7);
-      continue;
-    }
-    const size_t equals = line.find('=');
-    TJSONParam* param;
-    if (Contains(line, kJsonParamPrefix)) {
-      auto fresh = std::make_unique<TJSONParam>(params.Encoding());
-      fresh->SetObjectDirection(TObjectDirection::odIN);
-      fresh->FromJSON(equals == std::string::npos ? line : std::string(Trim(line.substr(equals + 1))));
-      param = params.Add(std::move(fresh));
-    } else {
-      std::string value(equals == std::string::npos ? std::string_view() : Trim(line.substr(equals + 1)));
-      if (Encoding == TEncodeSelect::esUtf8) value = BytesAsCharacters(value);
-      param = &NewInput(params, line.substr(0, equals));
-      param->SetAsString(value);
-    }
-    if (param->AsString().empty()) param->SetEncoded(false);
+  // The engine's lines are percent-decoded and split into lines again one by one (an escape never
+  // spans two lines, so this reads as decoding the joined text would), so a large value is not
+  // held in several joined copies at once.
+  for (const std::string& engine_line : engine_params) {
+    // Decoding changes nothing in a line without escapes that is valid UTF-8 (a large value, as
+    // a rule): the line is then read as it is.
+    const bool unchanged = engine_line.find('%') == std::string::npos && IsUtf8(engine_line);
+    const std::string decoded = unchanged ? std::string() : decode(engine_line);
+    ForEachLine(unchanged ? std::string_view(engine_line) : std::string_view(decoded),
+                [&](std::string_view line) { AddFormLine(params, line, Encoding, mark); });
   }
 }
 
@@ -356,6 +433,51 @@ void ReadControlParams(TControlParamSet set, const TDWParams* list, std::string&
     const TJSONParam* defs = list ? list->GetRecName("dwConnectionDefs") : nullptr;
     if (defs) controls.ConnectionDefs = ReadSingleValueText(defs->ToJSON());
   }
+}
+
+bool IsControlHeaderName(std::string_view lower_name) {
+  for (const char* control :
+       {"dwwelcomemessage", "dwaccesstag", "datacompression", "dwencodestrings", "dwusecript", "dwassyncexec",
+        "binaryrequest", "dwconnectiondefs", "dwservereventname"})
+    if (Contains(lower_name, control)) return true;
+  return false;
+}
+
+void DropValuesTheHeaderPassReads(std::string& form_text, std::string_view query,
+                                  const std::vector<std::string>& engine_params, size_t threshold) {
+  // A blank query is glued to the first form item, whose name then differs: nothing is dropped.
+  if (!query.empty() && Trim(query).empty()) return;
+  std::string kept;
+  size_t item_index = 0;  // the engine's list starts with the form items, in order, empty ones left out
+  size_t start = 0;
+  bool dropped = false;
+  while (start <= form_text.size()) {
+    size_t end = form_text.find('&', start);
+    if (end == std::string::npos) end = form_text.size();
+    const std::string_view item = std::string_view(form_text).substr(start, end - start);
+    std::string_view keep = item;
+    if (!item.empty()) {
+      const size_t equals = item.find('=');
+      const std::string_view name = item.substr(0, equals);
+      const std::string* line = item_index < engine_params.size() ? &engine_params[item_index] : nullptr;
+      // The header pass reads such a line as it is, under the item's own name, as one parameter.
+      const bool read_by_header_pass =
+          line && item.size() >= threshold && equals != std::string_view::npos &&
+          name.find_first_of("%+") == std::string_view::npos && !Contains(item, "dwmark:") &&
+          line->compare(0, name.size() + 1, std::string(name) + "=") == 0 &&
+          line->find_first_of("%\r\n") == std::string::npos && !Contains(*line, kJsonParamPrefix) &&
+          !Contains(*line, "dwmark:") && IsUtf8(*line);
+      if (read_by_header_pass) {
+        keep = item.substr(0, equals + 1);
+        dropped = true;
+      }
+      ++item_index;
+    }
+    if (start > 0) kept += '&';
+    kept.append(keep);
+    start = end + 1;
+  }
+  if (dropped) form_text = std::move(kept);
 }
 
 void ReadControlHeaders(const HttpRequest& request, TEncodeSelect encoding, std::unique_ptr<TDWParams>& list,

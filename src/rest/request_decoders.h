@@ -48,6 +48,13 @@ std::string PercentDecode(std::string_view text, TEncodeSelect encoding, bool pl
 void ParseRESTURL(std::string_view Cmd, TEncodeSelect Encoding, std::unique_ptr<TDWParams>& list,
                   std::string& mark, std::string& group_name, std::string& event_name);
 
+// ParseRESTURL over path + "?" + query (+ "&" when the query is not blank) + form_text, read
+// without joining those texts. A named item whose name the list already holds is not appended
+// again: the one there (the header pass made it from the same form items) wins every lookup.
+void ParseRESTURLForm(std::string_view path, std::string_view query, std::string_view form_text,
+                      TEncodeSelect Encoding, std::unique_ptr<TDWParams>& list, std::string& mark,
+                      std::string& group_name, std::string& event_name);
+
 // The engine's parameter list (lines "name=value"), the method "GET" or "POST", the query text
 // and the path.
 void ParseWebFormsParams(std::unique_ptr<TDWParams>& list, const std::vector<std::string>& engine_params,
@@ -95,6 +102,17 @@ enum class TControlParamSet {
 };
 void ReadControlParams(TControlParamSet set, const TDWParams* list, std::string& group_name,
                        TControlValues& controls);
+
+// Whether the header pass takes a header of this name (lower-cased) as a control header.
+bool IsControlHeaderName(std::string_view lower_name);
+
+// Empties, in a pure-ASCII form text, the values of items of at least `threshold` bytes that the
+// header pass is sure to have turned into parameters of the same name from the engine's list, so
+// that ParseRESTURLForm, which skips names the list holds, reads the same without them. Only for
+// a request whose header pass creates the list (it has a header that is not a control header),
+// before that pass runs: a large form is then not held in three copies at once.
+void DropValuesTheHeaderPassReads(std::string& form_text, std::string_view query,
+                                  const std::vector<std::string>& engine_params, size_t threshold);
 
 // The header pass: control headers set control values, every other header becomes a parameter;
 // the first ordinary header also creates the list from the query or form items.

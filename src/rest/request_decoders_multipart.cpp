@@ -153,7 +153,11 @@ TDWParams& EnsureList(std::unique_ptr<TDWParams>& list, TEncodeSelect encoding) 
 
 void PlainField(const TMultipartInput& in, const Part& part, bool binary_variant,
                 std::unique_ptr<TDWParams>& list, std::string& group_name, TControlValues& controls) {
-  const std::string content = SanitizeUtf8(part.content);
+  // The content is most of the request when it holds a large value: copied only to mend bad UTF-8.
+  std::string mended;
+  const bool valid = IsUtf8(part.content);
+  if (!valid) mended = SanitizeUtf8(part.content);
+  const std::string_view content = valid ? part.content : std::string_view(mended);
   std::string h;
   for (const auto& line : part.header_lines) h += (h.empty() ? "" : "\r\n") + line;
   h = LowerCase(h);
@@ -173,9 +177,9 @@ void PlainField(const TMultipartInput& in, const Part& part, bool binary_variant
   } else if (ContainsText(h, "binaryrequest")) {
     controls.BinaryRequest = ReadSwitch(content);
   } else if (ContainsText(h, "dwconnectiondefs")) {
-    controls.ConnectionDefs = ReadSingleValueText(content);
+    controls.ConnectionDefs = ReadSingleValueText(std::string(content));
   } else if (ContainsText(h, "dwservereventname")) {
-    const std::string group = ReadSingleValueText(content);
+    const std::string group = ReadSingleValueText(std::string(content));
     const size_t dot = group.find('.');
     group_name = dot == std::string::npos ? group : group.substr(dot + 1);
   } else {
@@ -203,8 +207,13 @@ void FilePart(const TMultipartInput& in, const Part& part, const std::string& fi
   for (const auto& line : part.header_lines) {
     const std::string lower = LowerCase(line);
     if (!name) {
+      // Found in the lower-cased line, taken from the line itself at the same place (lower-casing
+      // keeps every length), so a marker written in capitals gives the name as it was sent.
       const size_t at = lower.find("; name=\"");
-      if (at != std::string::npos) name = *QuotedAfter(std::string_view(line).substr(at), "; name=\"");
+      if (at != std::string::npos) {
+        const std::string_view rest = std::string_view(line).substr(at + 8);
+        name = std::string(rest.substr(0, rest.find('"')));
+      }
     }
     const size_t type_at = lower.find("content-type=");
     if (type_at != std::string::npos && content_type.empty())

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "rest/http_types.h"
 #include "rest/server_events.h"
 #include "rest/wire_consts.h"
 
@@ -41,6 +42,9 @@ class TServerMethodDataModule {
 
   std::string ClientWelcomeMessage;
   TClientInfo ClientInfo;
+  // The connection of the request the module serves (none outside a request): a long piece of
+  // work can stop when the client hangs up (HttpEarlyReply::OnPeerGone).
+  HttpEarlyReply* Client = nullptr;
   TEncodeSelect Encoding = TEncodeSelect::esASCII;
   TWelcomeMessage OnWelcomeMessage;
 

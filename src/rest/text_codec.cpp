@@ -114,6 +114,30 @@ std::string SanitizeUtf8(std::string_view bytes) {
   return out;
 }
 
+bool IsUtf8(std::string_view bytes) {
+  size_t i = 0;
+  while (i < bytes.size() && static_cast<unsigned char>(bytes[i]) < 0x80) ++i;
+  while (i < bytes.size()) {
+    const size_t start = i;
+    const char32_t cp = NextCodePoint(bytes, i);
+    // U+FFFD written out in the text is valid; one produced by a malformed byte is not.
+    if (cp == kReplacement && bytes.substr(start, 3) != "\xEF\xBF\xBD") return false;
+  }
+  return true;
+}
+
+void AppendBase64(std::string& out, std::string_view bytes) {
+  if (bytes.empty()) return;
+  if (bytes.size() > static_cast<size_t>(std::numeric_limits<int>::max() / 4 * 3))
+    throw LivrexaError("Value too large to encode");
+  const size_t at = out.size();
+  out.resize(at + 4 * ((bytes.size() + 2) / 3));
+  const int n =
+      EVP_EncodeBlock(reinterpret_cast<unsigned char*>(out.data() + at),
+                      reinterpret_cast<const unsigned char*>(bytes.data()), static_cast<int>(bytes.size()));
+  out.resize(at + static_cast<size_t>(n));
+}
+
 std::string EncodeBinary(std::string_view bytes) {
   if (bytes.empty()) return {};
   if (bytes.size() > static_cast<size_t>(std::numeric_limits<int>::max() / 4 * 3))
@@ -168,6 +192,40 @@ std::string DecodeBinary(std::string_view base64) {
   if (n < 0) return {};
   out.resize(static_cast<size_t>(n) - pad);
   return out;
+}
+
+bool IsBase64Text(std::string_view base64) {
+  size_t symbols = 0;
+  size_t padding = 0;
+  for (const unsigned char c : base64) {
+    if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\\') continue;
+    if (c == '=') {
+      if (++padding > 2) return false;
+      continue;
+    }
+    if (padding > 0 || Base64Value(c) < 0) return false;
+    ++symbols;
+  }
+  if (padding > 0) return (symbols + padding) % 4 == 0;
+  return symbols % 4 != 1;
+}
+
+namespace {
+
+[[noreturn]] void NotBase64(std::string_view what) {
+  throw LivrexaError("Valor codificado inválido em " + std::string(what) + ": o texto não está em base64.");
+}
+
+}  // namespace
+
+std::string DecodeClientBinary(std::string_view base64, std::string_view what) {
+  if (!IsBase64Text(base64)) NotBase64(what);
+  return DecodeBinary(base64);
+}
+
+std::string DecodeClientText(std::string_view base64, std::string_view what) {
+  if (!IsBase64Text(base64)) NotBase64(what);
+  return DecodeText(base64);
 }
 
 std::string EncodeText(std::string_view text) {

@@ -13,7 +13,18 @@ std::string EncodeText(std::string_view text);
 std::string DecodeText(std::string_view base64);
 // base64 of raw bytes, and back. Decoding ignores characters outside the alphabet and line breaks.
 std::string EncodeBinary(std::string_view bytes);
+// Appends the base64 of the bytes to out.
+void AppendBase64(std::string& out, std::string_view bytes);
 std::string DecodeBinary(std::string_view base64);
+
+// Whether a value a client sent as encoded is base64 at all: alphabet characters with at most two
+// "=" at the end, in whole groups (unpadded tails of two or three characters are accepted). Blanks,
+// line breaks and backslashes (a JSON-escaped "/") are skipped.
+bool IsBase64Text(std::string_view base64);
+// DecodeBinary / DecodeText of a value a client sent, failing with a LivrexaError that names
+// `what` (a parameter or field) when the value is not base64.
+std::string DecodeClientBinary(std::string_view base64, std::string_view what);
+std::string DecodeClientText(std::string_view base64, std::string_view what);
 
 // Backslash, double quote, slash, backspace, tab, line feed, form feed and carriage return
 // written as their JSON escapes; everything else, non-ASCII included, left as it is.
@@ -36,6 +47,8 @@ bool IsAscii(std::string_view bytes);
 
 // A text with malformed UTF-8 sequences replaced by U+FFFD (valid text is returned unchanged).
 std::string SanitizeUtf8(std::string_view bytes);
+// Whether the bytes are valid UTF-8 (SanitizeUtf8 would return them unchanged).
+bool IsUtf8(std::string_view bytes);
 
 // Decodes the next code point of a UTF-8 text at pos and advances pos; a malformed
 // sequence gives U+FFFD and advances one byte.

@@ -227,6 +227,23 @@ TEST(DecodeMultipart, FieldsFilesAndControlValues) {
   EXPECT_EQ(list->GetRec(2)->AsString(), "bytes\xC3\xA9");
 }
 
+// A file part whose disposition writes the name marker in capitals: the name is the one sent
+// (the marker used to be looked up again with its case, and a missing one read out of bounds).
+TEST(DecodeMultipart, FilePartNameMarkerInCapitals) {
+  const std::string body =
+      "--XX\r\nContent-Disposition: form-data; NAME=\"Foto\"; filename=\"a.png\"\r\n\r\nbytes\r\n"
+      "--XX\r\nContent-Disposition: form-data; Name=\"Sem fim; filename=\"b.png\"\r\n\r\nb\r\n--XX--\r\n";
+  std::unique_ptr<TDWParams> list;
+  std::string group, event = "E";
+  TControlValues controls;
+  ParseMultipart(Input(body, "multipart/form-data; boundary=XX"), false, list, group, event, controls);
+  ASSERT_TRUE(list);
+  ASSERT_EQ(list->Count(), 2u);
+  EXPECT_EQ(list->GetRec(0)->ParamName(), "FOTO");
+  EXPECT_EQ(list->GetRec(0)->AsString(), "bytes");
+  EXPECT_EQ(list->GetRec(1)->ParamName(), "SEM FIM; FILENAME=");
+}
+
 TEST(DecodeMultipart, BinaryDataFieldAndTheBinaryVariant) {
   TDWParams sent;
   sent.AddNew("Flag").SetAsInteger(140);

@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# Gives the read-only user of the raw query ("Consulta" 999) its rights on an existing Livrexa
+# database: SELECT on every table and view, nothing else (db/grant-readonly.sql). Only grants:
+# no data is read or changed, and running it again does no harm. Databases made by
+# scripts/create-db.sh have the rights already; run this once on older ones, and again after
+# tables are added. Without the rights the raw query answers that the user has no access.
+#
+#   scripts/grant-readonly.sh [--firebird-dir DIR] DATABASE_FILE
+#
+# --firebird-dir DIR  the Firebird folder of the server (HOME/.firebird) when a server may have
+#                     the file open; default as for scripts/create-db.sh.
+set -euo pipefail
+
+usage() {
+  sed -n '2,11p' "$0" | sed 's/^# \{0,1\}//'
+  exit 2
+}
+
+here="$(cd "$(dirname "$0")/.." && pwd)"
+fbdir=""
+database=""
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --firebird-dir) shift; [ $# -gt 0 ] || usage; fbdir="$1" ;;
+    -h|--help) usage ;;
+    -*) echo "grant-readonly: unknown option $1" >&2; usage ;;
+    *) [ -z "$database" ] || usage; database="$1" ;;
+  esac
+  shift
+done
+[ -n "$database" ] || usage
+if [ ! -f "$database" ]; then
+  echo "grant-readonly: $database does not exist." >&2
+  exit 1
+fi
+if [ -z "$fbdir" ]; then
+  if [ -n "${LIVREXA_FIREBIRD_DIR:-}" ]; then fbdir="$LIVREXA_FIREBIRD_DIR"
+  elif [ -n "${XDG_DATA_HOME:-}" ]; then fbdir="$XDG_DATA_HOME/livrexa/firebird"
+  else fbdir="$HOME/.local/share/livrexa/firebird"
+  fi
+fi
+mkdir -p "$fbdir/lock" "$fbdir/tmp"
+export FIREBIRD="$fbdir" FIREBIRD_LOCK="$fbdir/lock" FIREBIRD_TMP="$fbdir/tmp"
+
+isql=""
+if [ -n "${LIVREXA_FIREBIRD_BIN:-}" ] && [ -x "$LIVREXA_FIREBIRD_BIN/isql" ]; then isql="$LIVREXA_FIREBIRD_BIN/isql"
+elif command -v isql-fb >/dev/null 2>&1; then isql="$(command -v isql-fb)"
+fi
+if [ -z "$isql" ]; then
+  echo "grant-readonly: Firebird's isql (isql-fb) was not found; run scripts/install-deps.sh." >&2
+  exit 1
+fi
+
+"$isql" -q -b -user SYSDBA -password brickwall -ch UTF8 -i "$here/db/grant-readonly.sql" "$database"
+echo "grant-readonly: the read-only user may read every table of $database."
