@@ -89,6 +89,7 @@ class TFbQuery : public TRowSet {
   void Next() override;
   bool Eof() const override { return eof_; }
   const TFieldValue& Value(size_t index) const override;
+  const TFieldValue* CurrentRow() const override { return rows_.empty() ? nullptr : rows_[current_].data(); }
 
   // A large object field: its size in bytes and its bytes (nothing for null).
   size_t BlobSize(size_t index) const;

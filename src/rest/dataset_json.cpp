@@ -1,6 +1,8 @@
 #include "rest/dataset_json.h"
 
-#include <openssl/evp.h>
+// The parser's string and blank scans 16 bytes at a time. Only this file parses in place, on a
+// buffer with room behind the text (CleanText), so no scan reads outside its allocation.
+#define RAPIDJSON_SSE2
 #include <rapidjson/document.h>
 #include <rapidjson/error/en.h>
 
@@ -30,23 +32,14 @@ void AppendInt(std::string& out, int64_t value) {
   out.append(buf, res.ptr);
 }
 
-// base64 of `bytes` appended straight into the text, in chunks the encoder's int length can take.
+// base64 of `bytes` appended straight into the text.
 void AppendBase64(std::string& out, std::string_view bytes) {
-  constexpr size_t kChunk = 3 * 1024 * 1024;  // a multiple of 3, so only the last chunk pads
-  size_t pos = 0;
-  while (pos < bytes.size()) {
-    const size_t n = std::min(kChunk, bytes.size() - pos);
-    const size_t start = out.size();
-    const size_t encoded = 4 * ((n + 2) / 3);
-    // Room for the rest of the text too, so a photo is not copied again by the next append.
-    if (out.capacity() < start + encoded) out.reserve(start + encoded + encoded / 8 + 256);
-    out.resize(start + encoded);
-    const int written =
-        EVP_EncodeBlock(reinterpret_cast<unsigned char*>(out.data() + start),
-                        reinterpret_cast<const unsigned char*>(bytes.data() + pos), static_cast<int>(n));
-    out.resize(start + static_cast<size_t>(written));
-    pos += n;
-  }
+  const size_t start = out.size();
+  const size_t encoded = Base64Length(bytes.size());
+  // Room for the rest of the text too, so a photo is not copied again by the next append.
+  if (out.capacity() < start + encoded) out.reserve(start + encoded + encoded / 8 + 256);
+  out.resize(start + encoded);
+  EncodeBase64To(out.data() + start, bytes);
 }
 
 // FloatToWire(FloatToText(value)) in jmDataware, written straight into the text. The shortest
@@ -263,8 +256,7 @@ class ValueWriter {
         space == std::string::npos ? options.DateTimeFormat : options.DateTimeFormat.substr(space + 1);
   }
 
-  void Append(std::string& out, size_t i, TFieldType type) {
-    const TFieldValue& v = rows_.Value(i);
+  void Append(std::string& out, size_t i, const TFieldValue& v, TFieldType type) {
     if (std::holds_alternative<std::monostate>(v)) {
       out += "null";
       return;
@@ -408,8 +400,10 @@ void WriteLines(std::string& out, TRowSet& rows, const TDatasetWriteOptions& o) 
   }
   ValueWriter writer(rows, o);
   const size_t linesStart = out.size();
+  const size_t total = rows.RecordCount();
   out += "{\"lines\":[";
   for (int64_t line = 0; !rows.Eof(); rows.Next(), ++line) {
+    const TFieldValue* row = rows.CurrentRow();
     if (line > 0) out += ", ";
     if (pure) {
       out.push_back('{');
@@ -421,11 +415,17 @@ void WriteLines(std::string& out, TRowSet& rows, const TDatasetWriteOptions& o) 
     for (size_t i = 0; i < n; ++i) {
       if (i > 0) out += ", ";
       if (pure) out += keys[i];
-      writer.Append(out, i, types[i]);
+      writer.Append(out, i, row ? row[i] : rows.Value(i), types[i]);
     }
     out += pure ? "}" : "]}";
-    // After the first line, make room for all of them at once (lines are of similar size).
-    if (line == 0) out.reserve(out.size() + (out.size() - linesStart) * (rows.RecordCount() + 1) * 9 / 8);
+    // Room for all the lines from the average so far, taken again after 1, 16 and 256 lines, so
+    // that a short first line does not leave the text to grow by copies.
+    if (line == 0 || line == 15 || line == 255) {
+      const size_t done = static_cast<size_t>(line) + 1;
+      const size_t average = (out.size() - linesStart) / done + 1;
+      const size_t want = out.size() + average * (total > done ? total - done : 0) * 9 / 8 + 64;
+      if (want > out.capacity()) out.reserve(want);
+    }
   }
   out += "]}";
 }
@@ -441,11 +441,16 @@ using JsonDocument = rapidjson::Document;
 }
 
 // A string's content, a number as written, "true", "false" or "null"; "" for objects and arrays.
-std::string ElementText(const JsonValue& v) {
-  if (v.IsString()) return std::string(v.GetString(), v.GetStringLength());
+// The view points into the parsed text.
+std::string_view ElementView(const JsonValue& v) {
+  if (v.IsString()) return std::string_view(v.GetString(), v.GetStringLength());
   if (v.IsNull()) return "null";
   if (v.IsBool()) return v.GetBool() ? "true" : "false";
   return {};
+}
+
+std::string ElementText(const JsonValue& v) {
+  return std::string(ElementView(v));
 }
 
 // The value of an object's member at `index`, or null when it has no such member.
@@ -459,12 +464,25 @@ std::string MemberText(const JsonValue& object, size_t index) {
   return v ? ElementText(*v) : std::string();
 }
 
+// Bytes past the end of the text that the parser's 16-byte scans may read.
+constexpr size_t kScanSlack = 32;
+
 // The sequence U+00EF U+00BB U+00BF (a byte-order mark read as 8-bit text) and a leading
-// U+FEFF removed, then every CR LF pair.
+// U+FEFF removed, then every CR LF pair; the result has room for the parser's scans behind it.
 std::string CleanText(std::string_view text) {
   static constexpr std::string_view kMisreadBom = "\xC3\xAF\xC2\xBB\xC2\xBF";
   static constexpr std::string_view kBom = "\xEF\xBB\xBF";
   if (text.substr(0, kBom.size()) == kBom) text.remove_prefix(kBom.size());
+  std::string out;
+  out.reserve(text.size() + kScanSlack);
+  // The misread mark begins with the byte C3 and a CR LF pair with CR: texts without either
+  // (every text this server and its clients write) are copied whole.
+  const bool plain =
+      text.find('\r') == std::string_view::npos && text.find(kMisreadBom) == std::string_view::npos;
+  if (plain) {
+    out.append(text);
+    return out;
+  }
   std::string noBom;
   noBom.reserve(text.size());
   for (size_t pos = 0;;) {
@@ -476,9 +494,6 @@ std::string CleanText(std::string_view text) {
     noBom.append(text.substr(pos, hit - pos));
     pos = hit + kMisreadBom.size();
   }
-  if (noBom.find("\r\n") == std::string::npos) return noBom;
-  std::string out;
-  out.reserve(noBom.size());
   for (size_t i = 0; i < noBom.size(); ++i) {
     if (noBom[i] == '\r' && i + 1 < noBom.size() && noBom[i + 1] == '\n') {
       ++i;
@@ -563,15 +578,22 @@ bool IsBlobType(TFieldType t) {
   }
 }
 
+// The field's name for the message of a value that is not base64, made only when one fails.
+std::string FieldWhat(const TFieldDef& def) {
+  return "campo " + def.Name;
+}
+
 // Writes one line element into field i of the row being appended.
-void ReadElement(TFDMemTable& dest, size_t i, const JsonValue& element, bool encoded, bool specialChars) {
+void ReadElement(TFDMemTable& dest, size_t i, TFieldType type, const JsonValue& element, bool encoded,
+                 bool specialChars) {
   if (element.IsNull()) return;
-  std::string text = ElementText(element);
-  if (text == "null") text.clear();
-  const TFieldType type = dest.FieldDef(i).DataType;
+  std::string_view text = ElementView(element);
+  if (text == "null") text = {};
   if (IsBlobType(type)) {
-    if (!text.empty()) dest.SetBytes(i, DecodeClientBinary(text, "campo " + dest.FieldDef(i).Name));
-    return;
+    if (text.empty()) return;
+    std::string bytes;
+    if (!TryDecodeCleanBase64(text, bytes)) bytes = DecodeClientBinary(text, FieldWhat(dest.FieldDef(i)));
+    return dest.SetBytes(i, std::move(bytes));
   }
   if (SameText(text, "null")) return;
   switch (type) {
@@ -584,9 +606,16 @@ void ReadElement(TFDMemTable& dest, size_t i, const JsonValue& element, bool enc
     case ftWideMemo: {
       if (text.empty()) return dest.SetText(i, text);
       const bool memo = type == ftMemo || type == ftFmtMemo || type == ftWideMemo;
-      if ((encoded || memo) && type != ftGuid)
-        return dest.SetText(i, DecodeClientText(text, "campo " + dest.FieldDef(i).Name));
-      return dest.SetText(i, specialChars ? UnescapeJSONText(text) : text);
+      if ((encoded || memo) && type != ftGuid) {
+        std::string decoded;
+        if (TryDecodeCleanBase64(text, decoded))
+          decoded = SanitizeUtf8(std::move(decoded));
+        else
+          decoded = DecodeClientText(text, FieldWhat(dest.FieldDef(i)));
+        return dest.TakeText(i, std::move(decoded));
+      }
+      if (!specialChars) return dest.SetText(i, text);
+      return dest.TakeText(i, UnescapeJSONText(text));
     }
     case ftSmallint:
     case ftInteger:
@@ -646,7 +675,7 @@ class ReadOnlySetAside {
 
 // ---------------------------------------------------------------------------------------------
 
-std::string WriteDatasetText(TRowSet& rows, const TDatasetWriteOptions& options) {
+std::string WriteDatasetText(TRowSet& rows, const TDatasetWriteOptions& options, bool* nonAscii) {
   if (!rows.Active()) {
     auto* table = dynamic_cast<TFDMemTable*>(&rows);
     if (!table) throw LivrexaError("Cannot perform this operation on a closed dataset");
@@ -671,12 +700,15 @@ std::string WriteDatasetText(TRowSet& rows, const TDatasetWriteOptions& options)
     rows.First();
     throw;
   }
+  bool linesNonAscii = HasNonAscii(std::string_view(out).substr(linesStart));
   if (options.JsonMode == TJsonMode::jmDataware && options.Encoding != TEncodeSelect::esUtf8 &&
-      HasNonAscii(std::string_view(out).substr(linesStart))) {
+      linesNonAscii) {
     const std::string lines = Cp1252ToUtf8(Utf8ToCp1252(std::string_view(out).substr(linesStart)));
     out.resize(linesStart);
     out += lines;
+    linesNonAscii = HasNonAscii(lines);
   }
+  if (nonAscii) *nonAscii = linesNonAscii || HasNonAscii(std::string_view(out).substr(0, linesStart));
   rows.First();
   return out;
 }
@@ -755,7 +787,7 @@ std::string UnescapeJSONText(std::string_view text) {
 }
 
 void ReadDatasetText(std::string_view text, TFDMemTable& dest, const TDatasetReadOptions& options) {
-  const std::string clean = CleanText(text);
+  std::string clean = CleanText(text);
   if (clean.empty() || clean.find('[') == std::string::npos) return;
 
   // Only a text that opens an object or an array is parsed; anything else reads as an empty object.
@@ -764,9 +796,10 @@ void ReadDatasetText(std::string_view text, TFDMemTable& dest, const TDatasetRea
     dest.Close();
     InvalidData();
   }
+  // Parsed in place: strings and numbers stay in the text's own buffer, which lives until the
+  // rows are built.
   JsonDocument doc;
-  doc.Parse<rapidjson::kParseIterativeFlag | rapidjson::kParseNumbersAsStringsFlag>(clean.data(),
-                                                                                    clean.size());
+  doc.ParseInsitu<rapidjson::kParseIterativeFlag | rapidjson::kParseNumbersAsStringsFlag>(clean.data());
   if (doc.HasParseError()) {
     throw LivrexaError("Invalid JSON text at byte offset " + std::to_string(doc.GetErrorOffset()) + ": " +
                        rapidjson::GetParseError_En(doc.GetParseError()));
@@ -818,7 +851,11 @@ void ReadDatasetText(std::string_view text, TFDMemTable& dest, const TDatasetRea
     }
   }
 
+  std::vector<TFieldType> types(fieldCount);
+  for (size_t f = 0; f < fieldCount; ++f) types[f] = dest.FieldDef(f).DataType;
+
   const int lastLine = static_cast<int>(lines->Size()) - 1;
+  dest.ReserveRows(lines->Size());
   int recNo = 0;
   for (const JsonValue& line : lines->GetArray()) {
     const JsonValue* values = MemberAt(line, 0);
@@ -827,7 +864,7 @@ void ReadDatasetText(std::string_view text, TFDMemTable& dest, const TDatasetRea
     try {
       for (size_t f = 0; f < fieldCount; ++f) {
         ReadOnlySetAside aside(dest, f);
-        ReadElement(dest, f, (*values)[static_cast<rapidjson::SizeType>(position[f])], head.Encoded,
+        ReadElement(dest, f, types[f], (*values)[static_cast<rapidjson::SizeType>(position[f])], head.Encoded,
                     options.Utf8SpecialChars);
       }
       dest.Post();
