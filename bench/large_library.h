@@ -5,9 +5,14 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <signal.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -15,9 +20,15 @@
 #include <fstream>
 #include <string>
 #include <string_view>
+#include <thread>
+#include <vector>
 
 #include "handlers/fb_environment.h"
 #include "handlers/host_services.h"
+#include "handlers/tdm.h"
+#include "handlers/tdm_dispatch.h"
+#include "rest/allocator_tuning.h"
+#include "rest/listener.h"
 
 namespace livrexa::bench {
 
@@ -115,13 +126,91 @@ inline std::string Exchange(uint16_t port, const std::string& request) {
   return reply;
 }
 
-// Resident memory of this process in bytes (VmRSS of /proc/self/status), 0 when unreadable.
-inline uint64_t ResidentBytes() {
-  std::ifstream status("/proc/self/status");
+// Resident memory of a process in bytes (VmRSS of /proc/<pid>/status), 0 when unreadable.
+inline uint64_t ResidentBytes(pid_t pid) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
   std::string line;
   while (std::getline(status, line))
     if (line.rfind("VmRSS:", 0) == 0) return std::strtoull(line.c_str() + 6, nullptr, 10) * 1024;
   return 0;
+}
+
+// The server as the executable runs it (allocator tuned, every flag registered, the listener with
+// the handler module) in a child process, on the large library.
+struct TServerChild {
+  pid_t pid = -1;
+  uint16_t port = 0;
+
+  bool Start() {
+    int fds[2];
+    if (::pipe(fds) != 0) return false;
+    pid = ::fork();
+    if (pid == 0) {
+      ::close(fds[0]);
+      TuneAllocatorForLargeTexts();
+      RegisterCatalogueOperations();
+      RegisterCirculationOperations();
+      static BenchHost host(LargeDatabase().string());
+      SetHost(&host);
+      static TRESTServicePooler listener;
+      listener.ServicePort = 0;
+      listener.BindAddresses = {"127.0.0.1"};
+      listener.SetServerMethodClass(TServerMethodClass::Of<TDM>());
+      listener.SetActive(true);
+      const uint16_t bound = listener.BoundPort();
+      [[maybe_unused]] const ssize_t written = ::write(fds[1], &bound, sizeof bound);
+      ::close(fds[1]);
+      for (;;) ::pause();
+    }
+    ::close(fds[1]);
+    const bool ok = ::read(fds[0], &port, sizeof port) == sizeof port;
+    ::close(fds[0]);
+    return ok;
+  }
+  void Stop() {
+    if (pid <= 0) return;
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+    pid = -1;
+  }
+  ~TServerChild() { Stop(); }
+};
+
+// Samples a process's resident size every 2 ms while it lives.
+class TRssSampler {
+ public:
+  explicit TRssSampler(pid_t pid) : pid_(pid), peak_(ResidentBytes(pid)) {
+    thread_ = std::thread([this] {
+      while (!done_) {
+        const uint64_t now = ResidentBytes(pid_);
+        if (now > peak_) peak_ = now;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      }
+    });
+  }
+  ~TRssSampler() { Stop(); }
+  uint64_t Stop() {
+    done_ = true;
+    if (thread_.joinable()) thread_.join();
+    return peak_;
+  }
+
+ private:
+  pid_t pid_;
+  std::atomic<bool> done_{false};
+  std::atomic<uint64_t> peak_;
+  std::thread thread_;
+};
+
+inline double Seconds(std::chrono::steady_clock::time_point since) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+}
+
+// The median of a list of times (the list is reordered).
+inline double Median(std::vector<double> v) {
+  if (v.empty()) return 0;
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
 }
 
 }  // namespace livrexa::bench
