@@ -30,7 +30,7 @@ namespace {
 
 struct TInProcess {
   size_t rows = 0;
-  size_t bytes = 0;  // the encoded parameter text
+  size_t bytes = 0;                        // the encoded parameter text
   double fetch = 0, text = 0, encode = 0;  // seconds of each step
 };
 
@@ -78,11 +78,12 @@ int main(int argc, char** argv) {
     const char* filter;
   } cases[] = {{"de Casa"}, {"or"}, {""}};
 
-  std::printf("%-10s %8s %9s %10s %10s %7s %9s %8s %9s\n", "filter", "rows", "reply MB", "HTTP ms", "local ms",
-              "ratio", "peak MB", "x reply", "after MB");
+  std::printf("%-10s %8s %9s %10s %10s %7s %9s %8s %9s\n", "filter", "rows", "reply MB", "HTTP ms",
+              "local ms", "ratio", "peak MB", "x reply", "after MB");
   std::vector<std::string> steps;
   for (const Case& c : cases) {
-    const std::string query = "Flag=180" + (std::string(c.filter).empty() ? "" : "&Filtro=" + UrlEncode(c.filter));
+    const std::string query =
+        "Flag=180" + (std::string(c.filter).empty() ? "" : "&Filtro=" + UrlEncode(c.filter));
     const std::string request = EventRequest("DWServerEventsTAB_GERAL", "Consulta", query);
     Exchange(server.port, request);  // warm: pages of the tables, the pool, the allocator
     InProcess(c.filter);
@@ -116,12 +117,13 @@ int main(int argc, char** argv) {
       encode.push_back(steps.encode);
     }
     const double h = Median(http), l = Median(local);
-    std::printf("%-10s %8zu %9.1f %10.1f %10.1f %7.2f %9.1f %8.2f %9.1f\n", c.filter[0] ? c.filter : "(none)", rows,
-                replyBytes / 1e6, h * 1e3, l * 1e3, l / h, peakAbove / 1e6,
+    std::printf("%-10s %8zu %9.1f %10.1f %10.1f %7.2f %9.1f %8.2f %9.1f\n", c.filter[0] ? c.filter : "(none)",
+                rows, replyBytes / 1e6, h * 1e3, l * 1e3, l / h, peakAbove / 1e6,
                 static_cast<double>(peakAbove) / static_cast<double>(replyBytes), heldAfter / 1e6);
     steps.push_back("  " + std::string(c.filter[0] ? c.filter : "(none)") + ": fetch " +
-                    std::to_string(Median(fetch) * 1e3) + " ms, dataset text " + std::to_string(Median(text) * 1e3) +
-                    " ms, base64 " + std::to_string(Median(encode) * 1e3) + " ms");
+                    std::to_string(Median(fetch) * 1e3) + " ms, dataset text " +
+                    std::to_string(Median(text) * 1e3) + " ms, base64 " +
+                    std::to_string(Median(encode) * 1e3) + " ms");
   }
   std::printf("in-process steps (medians):\n");
   for (const auto& line : steps) std::printf("%s\n", line.c_str());

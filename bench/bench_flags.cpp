@@ -110,9 +110,13 @@ std::string StatementOf(TFbQuery& q) {
 // statement in `sql`.
 size_t RunInProcess(const TCase& c, std::string& sql) {
   TDWParams params;
-  const std::pair<const char*, std::string> inputs[] = {
-      {"Filtro", c.Filtro}, {"Filtro2", c.Filtro2},  {"Data1", c.Data1},     {"Data2", c.Data2},
-      {"Rotina", "bench"},  {"Usuario", "bench"}, {"Desativados", c.Desativados ? "true" : "false"}};
+  const std::pair<const char*, std::string> inputs[] = {{"Filtro", c.Filtro},
+                                                        {"Filtro2", c.Filtro2},
+                                                        {"Data1", c.Data1},
+                                                        {"Data2", c.Data2},
+                                                        {"Rotina", "bench"},
+                                                        {"Usuario", "bench"},
+                                                        {"Desativados", c.Desativados ? "true" : "false"}};
   for (const auto& [name, value] : inputs) params.AddNew(name).SetAsString(value);
   TDM dm;
   const TConsultaOperation* operation = FindConsulta(c.flag);
@@ -141,8 +145,9 @@ double LoginWithUsers(int users, int repeat) {
   std::error_code ec;
   fs::remove_all(dir, ec);
   fs::create_directories(dir);
-  const auto created = RunFirebirdTool(fs::path(LIVREXA_SOURCE_DIR) / "scripts" / "create-db.sh",
-                                       {"--demo", "--firebird-dir", (LargeDir() / "firebird").string(), db.string()});
+  const auto created =
+      RunFirebirdTool(fs::path(LIVREXA_SOURCE_DIR) / "scripts" / "create-db.sh",
+                      {"--demo", "--firebird-dir", (LargeDir() / "firebird").string(), db.string()});
   if (created.ExitCode != 0) return -1;
   {
     TFbConnection connection([&] { return db.string(); }, nullptr);
@@ -203,8 +208,8 @@ int main(int argc, char** argv) {
   const std::string readerWithFines = FirstValue(
       "Select First 1 T12_NumLeitor From T12_EMPRE1, T13_EMPRE2 Where T13_NumEmprest = T12_NumEmprest and "
       "T13_Multa > 0 and T13_PgtoMulta is Null and T13_MultaCancelada is Null and T13_Exclusao is Null");
-  const std::string reservation =
-      FirstValue("Select First 1 T15_NumAcervo || '|' || T15_NumLeitor From T15_RESERV Where T15_Exclusao is Null");
+  const std::string reservation = FirstValue(
+      "Select First 1 T15_NumAcervo || '|' || T15_NumLeitor From T15_RESERV Where T15_Exclusao is Null");
   const std::string reservedHolding = reservation.substr(0, reservation.find('|'));
   const std::string loan = FirstValue("Select Max(T12_NumEmprest) From T12_EMPRE1");
   const std::string today = DateText(Date());
@@ -267,9 +272,9 @@ int main(int argc, char** argv) {
   std::vector<std::pair<std::string, std::string>> slow;
   for (const TCase& c : cases) {
     std::string failure;
-    const double ms =
-        HttpMedian(server.port, EventRequest("DWServerEventsTAB_GERAL", "Consulta", Query(c)), repeat, &failure) *
-        1e3;
+    const double ms = HttpMedian(server.port, EventRequest("DWServerEventsTAB_GERAL", "Consulta", Query(c)),
+                                 repeat, &failure) *
+                      1e3;
     std::string sql;
     size_t rows = 0;
     try {
@@ -281,11 +286,12 @@ int main(int argc, char** argv) {
                 failure.empty() ? "" : ("  FALHA: " + failure).c_str());
     std::fflush(stdout);
     if (ms > plansOver && !sql.empty())
-      slow.emplace_back(std::to_string(c.flag) + " " + c.what + " (" + std::to_string(std::lround(ms)) + " ms)", sql);
+      slow.emplace_back(
+          std::to_string(c.flag) + " " + c.what + " (" + std::to_string(std::lround(ms)) + " ms)", sql);
   }
   const double login = HttpMedian(
-      server.port, EventRequest("DWServerEventsT01_USUARI", "ValidaUsuario", "Usuario=ADMIN&Senha=ADMIN"), repeat,
-      nullptr);
+      server.port, EventRequest("DWServerEventsT01_USUARI", "ValidaUsuario", "Usuario=ADMIN&Senha=ADMIN"),
+      repeat, nullptr);
   std::printf("%-5s %-38s %8s %10.1f\n", "login", "ValidaUsuario, 50 usuários", "1", login * 1e3);
   server.Stop();
   SetHost(nullptr);
@@ -301,11 +307,13 @@ int main(int argc, char** argv) {
   {
     std::ofstream out(script);
     out << "SET PLANONLY ON;\n";
-    for (const auto& [name, sql] : slow) out << "/* " << name << " */\n" << sql << ";\nSelect 1 From RDB$DATABASE;\n";
+    for (const auto& [name, sql] : slow)
+      out << "/* " << name << " */\n" << sql << ";\nSelect 1 From RDB$DATABASE;\n";
   }
   std::printf("\nplanos (SET PLANONLY ON, %s):\n", script.c_str());
-  const auto run = RunFirebirdTool(FindFirebirdTool({"isql-fb", "isql"}),
-                                   {"-q", "-user", "sysdba", "-i", script.string(), LargeDatabase().string()});
+  const auto run =
+      RunFirebirdTool(FindFirebirdTool({"isql-fb", "isql"}),
+                      {"-q", "-user", "sysdba", "-i", script.string(), LargeDatabase().string()});
   size_t at = 0;
   for (const auto& [name, sql] : slow) {
     std::printf("  %s\n", name.c_str());
