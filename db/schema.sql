@@ -14,9 +14,9 @@
     touches it, so databases created elsewhere behave the same.
   - No foreign keys: the operations test every reference they depend on themselves.
   - Indexes serve the lookups, filters and duplicate tests of the operations; db/upgrade-indexes.sql
-    explains the choices (descending name indexes, none on the few-valued references of the
-    holdings) and adds the same indexes to an existing database. The title has none: a key of
-    300 UTF8 characters exceeds the engine's limit for 4096-byte pages.
+    explains the choices (descending name indexes, none on the references of the holdings) and
+    adds the same indexes to an existing database. The title has none: a key of 300 UTF8
+    characters exceeds the engine's limit for 4096-byte pages.
 */
 
 /* System users. User number 1 is the administrator. */
@@ -177,7 +177,6 @@ CREATE TABLE T09_ACERVO (
   CONSTRAINT PK_T09_ACERVO PRIMARY KEY (T09_NumAcervo)
 );
 CREATE INDEX IX_T09_Tombo ON T09_ACERVO (T09_Tombo);
-CREATE INDEX IX_T09_NumEditora ON T09_ACERVO (T09_NumEditora);
 CREATE INDEX IX_T09_Emprestado ON T09_ACERVO (T09_Emprestado);
 CREATE INDEX IX_T09_CDD ON T09_ACERVO (T09_CDD);
 CREATE INDEX IX_T09_CDU ON T09_ACERVO (T09_CDU);

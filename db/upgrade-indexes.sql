@@ -11,7 +11,7 @@
   Descending indexes serve lookups and "begins with" filters but are never walked for an
   ascending "Order by": on the name lists the engine would otherwise visit every reader in name
   order to filter a few, slower than reading the table and sorting what it keeps. The
-  few-valued references of the holdings (item type, classification, language) have no index: with
+  references of the holdings (publisher, item type, classification, language) have no index: with
   one, the engine drives the joined search from the small table and reaches every holding through
   the index, slower than its scan of the holdings.
 */
@@ -23,10 +23,9 @@ CREATE DESCENDING INDEX IX_T04_Leitor ON T04_LEITOR (T04_Leitor);
 CREATE INDEX IX_T04_CPF ON T04_LEITOR (T04_CPF);
 /* The author save's name test. */
 CREATE DESCENDING INDEX IX_T05_Autor ON T05_AUTOR1 (T05_Autor);
-/* Holdings: accession number, publisher, the lent mark, the classification codes and the Cutter
-   number as the search compares it. */
+/* Holdings: accession number, the lent mark, the classification codes and the Cutter number as
+   the search compares it. */
 CREATE INDEX IX_T09_Tombo ON T09_ACERVO (T09_Tombo);
-CREATE INDEX IX_T09_NumEditora ON T09_ACERVO (T09_NumEditora);
 CREATE INDEX IX_T09_Emprestado ON T09_ACERVO (T09_Emprestado);
 CREATE INDEX IX_T09_CDD ON T09_ACERVO (T09_CDD);
 CREATE INDEX IX_T09_CDU ON T09_ACERVO (T09_CDU);
