@@ -48,13 +48,17 @@ void AppendBase64(std::string& out, std::string_view bytes) {
 // when it is that boundary: 16 digits ending in 5, left to FloatToText with the subnormal numbers,
 // whose shortest form is coarser), laid out the same way:
 // fixed notation for exponents -5 to 14, else d.dddE[-]x.
-void AppendFloatWire(std::string& out, double value) {
+// Writes at p (room for kMaxFloatWire characters) and returns the end.
+constexpr size_t kMaxFloatWire = 40;
+char* WriteFloatWire(char* p, double value) {
   char buf[40];
   const auto res = std::isfinite(value)
                        ? std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific)
                        : std::to_chars_result{buf, std::errc::value_too_large};
   const std::string_view sci(buf, res.ec == std::errc() ? static_cast<size_t>(res.ptr - buf) : 0);
-  const size_t e = sci.find('e');
+  size_t e = 0;
+  while (e < sci.size() && sci[e] != 'e') ++e;
+  if (e == sci.size()) e = std::string_view::npos;
   char digits[24];
   size_t count = 0;
   for (size_t k = 0; e != std::string_view::npos && k < e; ++k)
@@ -62,8 +66,9 @@ void AppendFloatWire(std::string& out, double value) {
   const bool subnormal = value != 0 && std::fabs(value) < std::numeric_limits<double>::min();
   if (e == std::string_view::npos || subnormal || count > 17 || (count == 16 && digits[15] == '5')) {
     const char separator = ProcessFormat().DecimalSeparator;
-    for (char c : FloatToText(value)) out.push_back(c == separator ? 'D' : c);
-    return;
+    const std::string text = FloatToText(value);
+    for (size_t k = 0; k < text.size() && k < kMaxFloatWire; ++k) *p++ = text[k] == separator ? 'D' : text[k];
+    return p;
   }
   int exponent = 0;
   std::from_chars(sci.data() + e + (sci[e + 1] == '+' ? 2 : 1), sci.data() + sci.size(), exponent);
@@ -82,30 +87,42 @@ void AppendFloatWire(std::string& out, double value) {
     }
     while (count > 1 && digits[count - 1] == '0') --count;
   }
-  if (sci[0] == '-') out.push_back('-');
+  auto put = [&p](const char* from, size_t n) {
+    std::memcpy(p, from, n);
+    p += n;
+  };
+  if (sci[0] == '-') *p++ = '-';
   if (exponent < -4 || exponent >= 15) {
-    out.push_back(digits[0]);
+    *p++ = digits[0];
     if (count > 1) {
-      out.push_back('D');
-      out.append(digits + 1, count - 1);
+      *p++ = 'D';
+      put(digits + 1, count - 1);
     }
-    out.push_back('E');
-    AppendInt(out, exponent);
+    *p++ = 'E';
+    p = std::to_chars(p, p + 8, exponent).ptr;
   } else if (exponent < 0) {
-    out += "0D";
-    out.append(static_cast<size_t>(-exponent - 1), '0');
-    out.append(digits, count);
+    put("0D", 2);
+    std::memset(p, '0', static_cast<size_t>(-exponent - 1));
+    p += -exponent - 1;
+    put(digits, count);
   } else {
     const size_t whole = static_cast<size_t>(exponent) + 1;
     if (count <= whole) {
-      out.append(digits, count);
-      out.append(whole - count, '0');
+      put(digits, count);
+      std::memset(p, '0', whole - count);
+      p += whole - count;
     } else {
-      out.append(digits, whole);
-      out.push_back('D');
-      out.append(digits + whole, count - whole);
+      put(digits, whole);
+      *p++ = 'D';
+      put(digits + whole, count - whole);
     }
   }
+  return p;
+}
+
+void AppendFloatWire(std::string& out, double value) {
+  char buf[kMaxFloatWire];
+  out.append(buf, WriteFloatWire(buf, value));
 }
 
 void AppendHex4(std::string& out, unsigned value) {
@@ -386,6 +403,138 @@ bool HasNonAscii(std::string_view text) {
 
 namespace {
 
+// The lines as this server writes them (jmDataware, encoded values, wire numbers for dates),
+// each value written straight into room made for its whole line. A value whose representation is
+// not the one its type calls for (or of a type without a form here) returns nullptr and goes
+// through ValueWriter.
+class TLineWriter {
+ public:
+  static bool Serves(const TDatasetWriteOptions& o) {
+    return o.JsonMode == TJsonMode::jmDataware && o.EncodedValue && o.DateTimeFormat.empty();
+  }
+
+  // The most characters a value and the separator before it can take.
+  static size_t Bound(const TFieldValue& v) {
+    if (const auto* text = std::get_if<std::string>(&v)) return Base64Length(text->size()) + 4;
+    return kMaxFloatWire + 4;
+  }
+
+  static char* Write(char* p, const TFieldValue& v, TFieldType type) {
+    if (std::holds_alternative<std::monostate>(v)) return Put(p, "null");
+    switch (type) {
+      case ftSmallint:
+      case ftInteger:
+      case ftLargeint: {
+        const int64_t* n = std::get_if<int64_t>(&v);
+        return n ? std::to_chars(p, p + 24, *n).ptr : nullptr;
+      }
+      case ftBoolean: {
+        const bool* b = std::get_if<bool>(&v);
+        return b ? Put(p, *b ? std::string_view("true") : std::string_view("false")) : nullptr;
+      }
+      case ftFloat:
+      case ftCurrency:
+      case ftBCD:
+      case ftFMTBcd:
+      case ftExtended:
+      case ftSingle: {
+        const double* d = std::get_if<double>(&v);
+        if (!d) return nullptr;
+        *p++ = '"';
+        p = WriteFloatWire(p, *d);
+        *p++ = '"';
+        return p;
+      }
+      case ftDate:
+      case ftTime:
+      case ftDateTime:
+      case ftTimeStamp: {
+        const double* d = std::get_if<double>(&v);
+        if (!d) return nullptr;
+        *p++ = '"';
+        p = std::to_chars(p, p + 24, DateTimeToWire(*d)).ptr;
+        *p++ = '"';
+        return p;
+      }
+      case ftString:
+      case ftFixedChar:
+      case ftWideString:
+      case ftMemo:
+      case ftFmtMemo:
+      case ftWideMemo:
+      case ftBytes:
+      case ftVarBytes:
+      case ftBlob:
+      case ftGraphic:
+      case ftOraBlob:
+      case ftOraClob: {
+        const std::string* text = std::get_if<std::string>(&v);
+        if (!text) return nullptr;
+        *p++ = '"';
+        EncodeBase64To(p, *text);
+        p += Base64Length(text->size());
+        *p++ = '"';
+        return p;
+      }
+      default:
+        return nullptr;
+    }
+  }
+
+ private:
+  static char* Put(char* p, std::string_view text) {
+    std::memcpy(p, text.data(), text.size());
+    return p + text.size();
+  }
+};
+
+// One line of the fast path, written at `used` into `out`, whose size stays ahead of `used` as
+// room already made (so no line pays for clearing its own); values it does not serve go through
+// `general`, which appends to the text cut back to `used`.
+void WriteFastLine(std::string& out, size_t& used, int64_t line, const TFieldValue* row,
+                   const std::vector<TFieldType>& types, ValueWriter& general) {
+  const size_t n = types.size();
+  size_t i = 0;
+  bool opened = false;
+  while (!opened || i < n) {
+    size_t room = opened ? 2 : 42;
+    for (size_t k = i; k < n; ++k) room += TLineWriter::Bound(row[k]);
+    if (out.size() < used + room) out.resize(std::max(used + room, out.size() + out.size() / 2));
+    char* p = out.data() + used;
+    if (!opened) {
+      if (line > 0) *p++ = ',', *p++ = ' ';
+      std::memcpy(p, "{\"line", 6);
+      p = std::to_chars(p + 6, p + 30, line).ptr;
+      *p++ = '"', *p++ = ':', *p++ = '[';
+      opened = true;
+    }
+    for (; i < n; ++i) {
+      if (i > 0) *p++ = ',', *p++ = ' ';
+      char* end = TLineWriter::Write(p, row[i], types[i]);
+      if (!end) break;
+      p = end;
+    }
+    if (i == n) {
+      *p++ = ']', *p++ = '}';
+      used = static_cast<size_t>(p - out.data());
+      return;
+    }
+    out.resize(static_cast<size_t>(p - out.data()));
+    general.Append(out, i, row[i], types[i]);
+    used = out.size();
+    ++i;
+    if (i == n) {
+      out += "]}";
+      used = out.size();
+      return;
+    }
+  }
+}
+
+void WriteLine(std::string& out, int64_t line, const TFieldValue* row, TRowSet& rows,
+               const std::vector<TFieldType>& types, const std::vector<std::string>& keys, bool pure,
+               ValueWriter& writer);
+
 void WriteLines(std::string& out, TRowSet& rows, const TDatasetWriteOptions& o) {
   const size_t n = rows.FieldCount();
   std::vector<TFieldType> types(n);
@@ -402,8 +551,35 @@ void WriteLines(std::string& out, TRowSet& rows, const TDatasetWriteOptions& o) 
   const size_t linesStart = out.size();
   const size_t total = rows.RecordCount();
   out += "{\"lines\":[";
+  const bool fast = TLineWriter::Serves(o) && n > 0;
+  size_t used = out.size();  // the end of the text; out may be longer, with room made ahead
   for (int64_t line = 0; !rows.Eof(); rows.Next(), ++line) {
     const TFieldValue* row = rows.CurrentRow();
+    if (fast && row) {
+      WriteFastLine(out, used, line, row, types, writer);
+    } else {
+      out.resize(used);
+      WriteLine(out, line, row, rows, types, keys, pure, writer);
+      used = out.size();
+    }
+    // Room for all the lines from the average so far, taken again after 1, 16 and 256 lines, so
+    // that a short first line does not leave the text to grow by copies.
+    if (line == 0 || line == 15 || line == 255) {
+      const size_t done = static_cast<size_t>(line) + 1;
+      const size_t average = (used - linesStart) / done + 1;
+      const size_t want = used + average * (total > done ? total - done : 0) * 9 / 8 + 64;
+      if (want > out.capacity()) out.reserve(want);
+    }
+  }
+  out.resize(used);
+  out += "]}";
+}
+
+void WriteLine(std::string& out, int64_t line, const TFieldValue* row, TRowSet& rows,
+               const std::vector<TFieldType>& types, const std::vector<std::string>& keys, bool pure,
+               ValueWriter& writer) {
+  const size_t n = types.size();
+  {
     if (line > 0) out += ", ";
     if (pure) {
       out.push_back('{');
@@ -418,16 +594,7 @@ void WriteLines(std::string& out, TRowSet& rows, const TDatasetWriteOptions& o) 
       writer.Append(out, i, row ? row[i] : rows.Value(i), types[i]);
     }
     out += pure ? "}" : "]}";
-    // Room for all the lines from the average so far, taken again after 1, 16 and 256 lines, so
-    // that a short first line does not leave the text to grow by copies.
-    if (line == 0 || line == 15 || line == 255) {
-      const size_t done = static_cast<size_t>(line) + 1;
-      const size_t average = (out.size() - linesStart) / done + 1;
-      const size_t want = out.size() + average * (total > done ? total - done : 0) * 9 / 8 + 64;
-      if (want > out.capacity()) out.reserve(want);
-    }
   }
-  out += "]}";
 }
 
 // ---------------------------------------------------------------------------------------------
