@@ -15,7 +15,8 @@
 // Also shown: the rate of the listener's own work for the request called in-process, without a
 // socket (decoding, module, query, reply envelope).
 //
-//   bench_small_requests [--requests N] [--rounds N] [--only http|local|bare|process]
+//   bench_small_requests [--requests N] [--rounds N] [--only http|local|bare|process|barequery]
+//     (barequery: the bare engine running the in-process query in its handler)
 //     (requests per run, default 200; rounds, default 10; --only runs one side for profiling)
 
 #include <atomic>
@@ -144,11 +145,24 @@ int main(int argc, char** argv) {
     reply.body = expected;
   });
   bare.Start();
+  // The bare engine running the in-process query in its handler: the two parts of the limit on
+  // the engine's worker thread, without the listener.
+  HttpServer bareQuery(options, [&](const HttpRequest&, HttpReply& reply, HttpEarlyReply&) {
+    InProcess(db.string());
+    reply.AddHeader("Access-Control-Allow-Origin", "*");
+    reply.AddHeader("Content-Type", "application/json; charset=ansi");
+    reply.AddHeader("Content-Encoding", "ansi");
+    reply.body = expected;
+  });
+  bareQuery.Start();
 
   std::atomic<int> failures{0};
   const std::function<bool()> http = [&] { return BodyOf(Exchange(port, request)) == expected; };
   const std::function<bool()> plain = [&] { return BodyOf(Exchange(bare.Port(), request)) == expected; };
   const std::function<bool()> local = [&] { return InProcess(db.string()); };
+  const std::function<bool()> plainQuery = [&] {
+    return BodyOf(Exchange(bareQuery.Port(), request)) == expected;
+  };
   // The listener's whole work for the request (decoding, module, query, reply) without a socket:
   // where the time of (a) beyond (b) goes.
   const std::function<bool()> process = [&] {
@@ -172,7 +186,11 @@ int main(int argc, char** argv) {
   };
 
   if (!only.empty()) {
-    const auto& work = only == "http" ? http : only == "bare" ? plain : only == "process" ? process : local;
+    const auto& work = only == "http"        ? http
+                       : only == "bare"      ? plain
+                       : only == "process"   ? process
+                       : only == "barequery" ? plainQuery
+                                             : local;
     const double s = Run(1, perRun * rounds, work, failures);
     std::printf("%s: %.0f rq/s\n", only.c_str(), perRun * rounds / s);
   } else {
@@ -201,6 +219,7 @@ int main(int argc, char** argv) {
   }
   if (failures) std::printf("failures: %d\n", failures.load());
   bare.Stop();
+  bareQuery.Stop();
   listener.SetActive(false);
   SetHost(nullptr);
   TFbPool::Shared().Clear();
