@@ -965,7 +965,10 @@ void ReadDatasetText(std::string_view text, TFDMemTable& dest, const TDatasetRea
   }
   // Parsed in place: strings and numbers stay in the text's own buffer, which lives until the
   // rows are built.
-  JsonDocument doc;
+  // The tree's nodes come from chunks of about half the text's size (a text of thousands of rows
+  // then takes a few chunks, not hundreds); pages of a chunk that no node reaches are never touched.
+  rapidjson::MemoryPoolAllocator<> nodes(std::max<size_t>(64 * 1024, clean.size() / 2));
+  JsonDocument doc(&nodes);
   doc.ParseInsitu<rapidjson::kParseIterativeFlag | rapidjson::kParseNumbersAsStringsFlag>(clean.data());
   if (doc.HasParseError()) {
     throw LivrexaError("Invalid JSON text at byte offset " + std::to_string(doc.GetErrorOffset()) + ": " +

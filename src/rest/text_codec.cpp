@@ -117,8 +117,14 @@ std::string SanitizeUtf8(std::string_view bytes) {
 
 bool IsUtf8(std::string_view bytes) {
   size_t i = 0;
-  while (i < bytes.size() && static_cast<unsigned char>(bytes[i]) < 0x80) ++i;
-  while (i < bytes.size()) {
+  for (;;) {
+    // ASCII runs eight bytes at a time.
+    for (uint64_t w; i + 8 <= bytes.size(); i += 8) {
+      std::memcpy(&w, bytes.data() + i, 8);
+      if (w & 0x8080808080808080ull) break;
+    }
+    while (i < bytes.size() && static_cast<unsigned char>(bytes[i]) < 0x80) ++i;
+    if (i == bytes.size()) break;
     const size_t start = i;
     const char32_t cp = NextCodePoint(bytes, i);
     // U+FFFD written out in the text is valid; one produced by a malformed byte is not.
@@ -343,7 +349,7 @@ std::string DecodeText(std::string_view base64) {
 }
 
 std::string SanitizeUtf8(std::string&& bytes) {
-  if (IsAscii(bytes) || IsUtf8(bytes)) return std::move(bytes);
+  if (IsUtf8(bytes)) return std::move(bytes);
   return SanitizeUtf8(std::string_view(bytes));
 }
 
