@@ -14,9 +14,9 @@
     touches it, so databases created elsewhere behave the same.
   - No foreign keys: the operations test every reference they depend on themselves.
   - Indexes serve the lookups, filters and duplicate tests of the operations; db/upgrade-indexes.sql
-    explains the choices (descending name indexes, none on the references of the holdings) and
-    adds the same indexes to an existing database. The title has none: a key of 300 UTF8
-    characters exceeds the engine's limit for 4096-byte pages.
+    explains the choices (none on the names for their lists, none on the references of the
+    holdings) and adds the same indexes to an existing database. The title has none: a key of 300
+    UTF8 characters exceeds the engine's limit for 4096-byte pages.
 */
 
 /* System users. User number 1 is the administrator. */
@@ -95,7 +95,7 @@ CREATE TABLE T04_LEITOR (
   CONSTRAINT PK_T04_LEITOR PRIMARY KEY (T04_NumLeitor)
 );
 CREATE INDEX IX_T04_NumTurma ON T04_LEITOR (T04_NumTurma);
-CREATE DESCENDING INDEX IX_T04_Leitor ON T04_LEITOR (T04_Leitor);
+CREATE INDEX IX_T04_DataNasc_Leitor ON T04_LEITOR (T04_DataNasc, T04_Leitor);
 CREATE INDEX IX_T04_CPF ON T04_LEITOR (T04_CPF);
 
 /* Authors. */
