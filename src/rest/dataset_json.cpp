@@ -1022,7 +1022,11 @@ void ReadDatasetText(std::string_view text, TFDMemTable& dest, const TDatasetRea
   }
 
   std::vector<TFieldType> types(fieldCount);
-  for (size_t f = 0; f < fieldCount; ++f) types[f] = dest.FieldDef(f).DataType;
+  bool anyReadOnly = false;  // the table's own definitions are never read-only, but a mark is kept
+  for (size_t f = 0; f < fieldCount; ++f) {
+    types[f] = dest.FieldDef(f).DataType;
+    anyReadOnly = anyReadOnly || dest.FieldDef(f).ReadOnly;
+  }
 
   const int lastLine = static_cast<int>(lines->Size()) - 1;
   dest.ReserveRows(lines->Size());
@@ -1033,9 +1037,13 @@ void ReadDatasetText(std::string_view text, TFDMemTable& dest, const TDatasetRea
     dest.Append();
     try {
       for (size_t f = 0; f < fieldCount; ++f) {
-        ReadOnlySetAside aside(dest, f);
-        ReadElement(dest, f, types[f], (*values)[static_cast<rapidjson::SizeType>(position[f])], head.Encoded,
-                    options.Utf8SpecialChars);
+        const JsonValue& element = (*values)[static_cast<rapidjson::SizeType>(position[f])];
+        if (anyReadOnly) {
+          ReadOnlySetAside aside(dest, f);
+          ReadElement(dest, f, types[f], element, head.Encoded, options.Utf8SpecialChars);
+        } else {
+          ReadElement(dest, f, types[f], element, head.Encoded, options.Utf8SpecialChars);
+        }
       }
       dest.Post();
     } catch (...) {

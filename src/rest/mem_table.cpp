@@ -330,7 +330,8 @@ void TFDMemTable::Store(size_t index, TFieldValue value) {
 }
 
 TFieldValue& TFDMemTable::EditableValue(size_t index) {
-  const TFieldDef& def = FieldDef(index);
+  if (index >= defs_.size()) throw LivrexaError("Field index out of range");
+  const TFieldDef& def = defs_[index];
   if (state_ != TDataSetState::dsInsert && state_ != TDataSetState::dsEdit)
     throw LivrexaError("Dataset not in edit or insert mode");
   if (def.ReadOnly) throw LivrexaError("Field '" + def.Name + "' cannot be modified");

@@ -15,7 +15,7 @@ namespace livrexa {
 
 enum class TDataSetState { dsInactive, dsBrowse, dsInsert, dsEdit };
 
-class TFDMemTable : public TRowSet {
+class TFDMemTable final : public TRowSet {
  public:
   // --- Definitions. They change only while the table is closed.
   const std::vector<TFieldDef>& FieldDefs() const { return defs_; }
