@@ -177,6 +177,7 @@ class TGenerator {
     Step("emprestimos", [&] { Loans(); });
     Step("reservas", [&] { Reservations(); });
     Step("log de erros", [&] { ErrorLog(); });
+    Step("estatisticas", [&] { Statistics(); });
   }
 
  private:
@@ -593,6 +594,20 @@ class TGenerator {
       P("p03").SetAsString(i % 2 ? "Empréstimos" : "Acervo");
       P("p04").SetAsString("Falha de teste número " + std::to_string(i) +
                            ": conexão interrompida durante a gravação");
+      Exec();
+    }
+  }
+
+  // The selectivity of every index from the rows now, as after a restore or the upgrade script
+  // (an index made with its table empty still describes the empty table).
+  void Statistics() {
+    query_.SetSql({"Select Trim(RDB$INDEX_NAME) From RDB$INDICES Where RDB$RELATION_NAME starting with 'T' ",
+                   "and RDB$RELATION_NAME not starting with 'TMP$' "});
+    query_.Open();
+    std::vector<std::string> names;
+    for (; !query_.Eof(); query_.Next()) names.push_back(query_.AsString(0));
+    for (const std::string& name : names) {
+      query_.SetSql({"SET STATISTICS INDEX \"" + name + "\""});
       Exec();
     }
   }
