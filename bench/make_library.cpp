@@ -5,6 +5,11 @@
 // run on the library meet the same rows.
 //
 //   make_library DATABASE [--holdings N] [--readers N] [--loans N] [--photos N] [--users N]
+//                [--no-statistics]
+//
+// At the end the selectivity of every index is computed from the rows, as a restore or
+// db/upgrade-indexes.sql leaves it; --no-statistics keeps the values the indexes got when they
+// were made on the empty tables, as in a database filled over the years.
 //
 // The database must exist and be empty (scripts/make-large-library.sh creates it from the
 // schema and runs this program).
@@ -159,6 +164,7 @@ struct TCounts {
   int photos = 3000;
   int users = 50;
   int authors = 8000;
+  bool statistics = true;  // false: the index selectivity of a database filled over the years
 };
 
 class TGenerator {
@@ -177,7 +183,7 @@ class TGenerator {
     Step("emprestimos", [&] { Loans(); });
     Step("reservas", [&] { Reservations(); });
     Step("log de erros", [&] { ErrorLog(); });
-    Step("estatisticas", [&] { Statistics(); });
+    if (counts_.statistics) Step("estatisticas", [&] { Statistics(); });
   }
 
  private:
@@ -636,8 +642,17 @@ int main(int argc, char** argv) {
     return 2;
   }
   TCounts counts;
-  for (int i = 2; i + 1 < argc; i += 2) {
+  for (int i = 2; i < argc; i += 2) {
     const std::string option = argv[i];
+    if (option == "--no-statistics") {
+      counts.statistics = false;
+      --i;
+      continue;
+    }
+    if (i + 1 >= argc) {
+      std::fprintf(stderr, "make_library: %s needs a value\n", option.c_str());
+      return 2;
+    }
     const int value = std::atoi(argv[i + 1]);
     if (option == "--holdings")
       counts.holdings = value;

@@ -7,7 +7,8 @@
 #
 # The database is build/large/library.fdb (or $LIVREXA_LARGE_DIR/library.fdb), with the engine's
 # folder beside it; build/ is not in git. --force replaces an existing library. Further options
-# go to make_library (--holdings N, --readers N, --loans N, --photos N, --users N).
+# go to make_library (--holdings N, --readers N, --loans N, --photos N, --users N,
+# --no-statistics: keep the index selectivity of the empty tables, as in a database filled over years).
 set -euo pipefail
 
 here="$(cd "$(dirname "$0")/.." && pwd)"
