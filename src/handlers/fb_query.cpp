@@ -70,7 +70,8 @@ void TFbQuery::SetSql(std::initializer_list<std::string_view> lines) {
 void TFbQuery::Close() {
   active_ = false;
   fields_.clear();
-  rows_.clear();
+  rows_.Clear();
+  row_.clear();
   current_ = 0;
   eof_ = true;
 }
@@ -114,7 +115,7 @@ void TFbQuery::Run(TFbRunMode mode, TFbConnection& connection) {
       explicitTransaction ? explicitTransaction : connection.ReadTransaction();
   TFbStatementResult result;
   try {
-    result = RunFbStatement(attachment.Api(), transaction, scan_, params_, mode, MaxFetchBytes);
+    result = RunFbStatement(attachment.Api(), transaction, scan_, params_, mode, MaxFetchBytes, true);
     // Key, identity and precision facts of the base tables the columns come from.
     for (TFbColumn& column : result.Columns) {
       if (column.Relation.empty()) continue;
@@ -134,7 +135,7 @@ void TFbQuery::Run(TFbRunMode mode, TFbConnection& connection) {
   rowsAffected_ = result.RowsAffected;
   if (mode == TFbRunMode::Execute) return;
   for (TFbColumn& column : result.Columns) fields_.push_back(std::move(column.Def));
-  rows_ = std::move(result.Rows);
+  rows_ = std::move(result.Packed);
   active_ = true;
   First();
 }
@@ -146,12 +147,13 @@ const TFieldDef& TFbQuery::FieldDef(size_t index) const {
 
 void TFbQuery::First() {
   current_ = 0;
-  eof_ = rows_.empty();
+  eof_ = rows_.Empty();
+  if (!eof_) rows_.Unpack(0, row_);
 }
 
 void TFbQuery::Next() {
-  if (current_ + 1 < rows_.size())
-    ++current_;
+  if (current_ + 1 < rows_.Count())
+    rows_.Unpack(++current_, row_);
   else
     eof_ = true;
 }
@@ -159,8 +161,8 @@ void TFbQuery::Next() {
 const TFieldValue& TFbQuery::Value(size_t index) const {
   static const TFieldValue kNull;
   if (index >= fields_.size()) throw LivrexaError("List index out of bounds (" + std::to_string(index) + ")");
-  if (rows_.empty()) return kNull;
-  return rows_[current_][index];
+  if (rows_.Empty()) return kNull;
+  return row_[index];
 }
 
 size_t TFbQuery::BlobSize(size_t index) const {

@@ -20,6 +20,7 @@
 #include "handlers/fb_param.h"
 #include "handlers/fb_run_mode.h"
 #include "handlers/fb_sql_text.h"
+#include "rest/packed_rows.h"
 #include "rest/row_set.h"
 
 namespace livrexa {
@@ -84,11 +85,12 @@ class TFbQuery : public TRowSet {
   bool Active() const override { return active_; }
   size_t FieldCount() const override { return fields_.size(); }
   const TFieldDef& FieldDef(size_t index) const override;
-  size_t RecordCount() const override { return rows_.size(); }
+  size_t RecordCount() const override { return rows_.Count(); }
   void First() override;
   void Next() override;
   bool Eof() const override { return eof_; }
   const TFieldValue& Value(size_t index) const override;
+  const TFieldValue* CurrentRow() const override { return rows_.Empty() ? nullptr : row_.data(); }
 
   // A large object field: its size in bytes and its bytes (nothing for null).
   size_t BlobSize(size_t index) const;
@@ -110,7 +112,9 @@ class TFbQuery : public TRowSet {
 
   bool active_ = false;
   std::vector<TFieldDef> fields_;
-  std::vector<std::vector<TFieldValue>> rows_;
+  // Every fetched row, packed; the current one unpacked in row_.
+  TPackedRows rows_;
+  std::vector<TFieldValue> row_;
   size_t current_ = 0;
   bool eof_ = true;
   int64_t rowsAffected_ = 0;

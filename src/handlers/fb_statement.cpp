@@ -433,7 +433,7 @@ uint64_t RowBytes(const std::vector<TFieldValue>& row) {
 
 TFbStatementResult RunFbStatement(IAttachment* attachment, ITransaction* transaction,
                                   const TSqlParamScan& sql, const std::vector<TFbParam>& params,
-                                  TFbRunMode mode, uint64_t maxFetchBytes) {
+                                  TFbRunMode mode, uint64_t maxFetchBytes, bool packRows) {
   for (const size_t index : sql.Markers)
     if (!params[index].Bound()) throw LivrexaError("Parameter '" + params[index].Name() + "' has no value");
 
@@ -456,15 +456,19 @@ TFbStatementResult RunFbStatement(IAttachment* attachment, ITransaction* transac
       if (mode == TFbRunMode::Open) {
         uint64_t fetched = 0;
         while (cursor->fetchNext(st.get(), out.Buffer.data()) == IStatus::RESULT_OK) {
-          result.Rows.push_back(ReadRow(out, attachment, transaction, st));
-          fetched += RowBytes(result.Rows.back());
+          std::vector<TFieldValue> row = ReadRow(out, attachment, transaction, st);
+          fetched += RowBytes(row);
           if (maxFetchBytes > 0 && fetched > maxFetchBytes)
             throw LivrexaError(FetchLimitMessage(maxFetchBytes));
+          if (packRows)
+            result.Packed.Append(row);
+          else
+            result.Rows.push_back(std::move(row));
         }
       }
       cursor->close(st.get());
       (void)cursor.release();
-      result.RowsAffected = static_cast<int64_t>(result.Rows.size());
+      result.RowsAffected = static_cast<int64_t>(packRows ? result.Packed.Count() : result.Rows.size());
     } else {
       statement->execute(st.get(), transaction, in.Metadata.get(), inBuffer,
                          out.Columns.empty() ? nullptr : out.Metadata.get(),
@@ -475,13 +479,21 @@ TFbStatementResult RunFbStatement(IAttachment* attachment, ITransaction* transac
       const std::string keyword = FirstSqlKeyword(sql.EngineSql);
       // "Update or Insert" always changes a row, so it never meets this case.
       const bool metNoRow = result.RowsAffected == 0 && (keyword == "UPDATE" || keyword == "DELETE");
-      if (mode == TFbRunMode::Open && !metNoRow)
-        result.Rows.push_back(ReadRow(out, attachment, transaction, st));
+      if (mode == TFbRunMode::Open && !metNoRow) {
+        std::vector<TFieldValue> row = ReadRow(out, attachment, transaction, st);
+        if (packRows)
+          result.Packed.Append(row);
+        else
+          result.Rows.push_back(std::move(row));
+      }
     }
     statement->free(st.get());
     (void)statement.release();
     result.Columns = std::move(out.Columns);
-    if (mode == TFbRunMode::Execute) result.Rows.clear();
+    if (mode == TFbRunMode::Execute) {
+      result.Rows.clear();
+      result.Packed.Clear();
+    }
     return result;
   });
 }

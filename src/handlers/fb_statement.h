@@ -16,6 +16,7 @@
 #include "handlers/fb_run_mode.h"
 #include "handlers/fb_sql_text.h"
 #include "handlers/fb_type_map.h"
+#include "rest/packed_rows.h"
 #include "rest/row_set.h"
 
 namespace livrexa {
@@ -32,6 +33,7 @@ struct TFbStatementResult {
   bool HasResultSet = false;
   std::vector<TFbColumn> Columns;
   std::vector<std::vector<TFieldValue>> Rows;
+  TPackedRows Packed;  // the rows instead, when the caller asked for them packed
   int64_t RowsAffected = 0;
 };
 
@@ -42,10 +44,10 @@ inline constexpr const char* kNoResultSetMessage = "The statement returns no res
 // without a value, or opening a statement that returns no rows, throws LivrexaError before the
 // statement runs.
 // A fetch that holds more than maxFetchBytes of values (0: no limit) stops and fails with
-// FetchLimitMessage(maxFetchBytes).
+// FetchLimitMessage(maxFetchBytes). With packRows the rows go to Packed, not Rows.
 TFbStatementResult RunFbStatement(Firebird::IAttachment* attachment, Firebird::ITransaction* transaction,
                                   const TSqlParamScan& sql, const std::vector<TFbParam>& params,
-                                  TFbRunMode mode, uint64_t maxFetchBytes = 0);
+                                  TFbRunMode mode, uint64_t maxFetchBytes = 0, bool packRows = false);
 std::string FetchLimitMessage(uint64_t maxFetchBytes);
 
 // Days between the engine's date origin (1858-11-17) and the runtime's (1899-12-30).

@@ -1,6 +1,8 @@
 #include "rest/dataset_json.h"
 
-#include <openssl/evp.h>
+// The parser's string and blank scans 16 bytes at a time. Only this file parses in place, on a
+// buffer with room behind the text (CleanText), so no scan reads outside its allocation.
+#define RAPIDJSON_SSE2
 #include <rapidjson/document.h>
 #include <rapidjson/error/en.h>
 
@@ -30,23 +32,14 @@ void AppendInt(std::string& out, int64_t value) {
   out.append(buf, res.ptr);
 }
 
-// base64 of `bytes` appended straight into the text, in chunks the encoder's int length can take.
+// base64 of `bytes` appended straight into the text.
 void AppendBase64(std::string& out, std::string_view bytes) {
-  constexpr size_t kChunk = 3 * 1024 * 1024;  // a multiple of 3, so only the last chunk pads
-  size_t pos = 0;
-  while (pos < bytes.size()) {
-    const size_t n = std::min(kChunk, bytes.size() - pos);
-    const size_t start = out.size();
-    const size_t encoded = 4 * ((n + 2) / 3);
-    // Room for the rest of the text too, so a photo is not copied again by the next append.
-    if (out.capacity() < start + encoded) out.reserve(start + encoded + encoded / 8 + 256);
-    out.resize(start + encoded);
-    const int written =
-        EVP_EncodeBlock(reinterpret_cast<unsigned char*>(out.data() + start),
-                        reinterpret_cast<const unsigned char*>(bytes.data() + pos), static_cast<int>(n));
-    out.resize(start + static_cast<size_t>(written));
-    pos += n;
-  }
+  const size_t start = out.size();
+  const size_t encoded = Base64Length(bytes.size());
+  // Room for the rest of the text too, so a photo is not copied again by the next append.
+  if (out.capacity() < start + encoded) out.reserve(start + encoded + encoded / 8 + 256);
+  out.resize(start + encoded);
+  EncodeBase64To(out.data() + start, bytes);
 }
 
 // FloatToWire(FloatToText(value)) in jmDataware, written straight into the text. The shortest
@@ -55,13 +48,17 @@ void AppendBase64(std::string& out, std::string_view bytes) {
 // when it is that boundary: 16 digits ending in 5, left to FloatToText with the subnormal numbers,
 // whose shortest form is coarser), laid out the same way:
 // fixed notation for exponents -5 to 14, else d.dddE[-]x.
-void AppendFloatWire(std::string& out, double value) {
+// Writes at p (room for kMaxFloatWire characters) and returns the end.
+constexpr size_t kMaxFloatWire = 40;
+char* WriteFloatWire(char* p, double value) {
   char buf[40];
   const auto res = std::isfinite(value)
                        ? std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific)
                        : std::to_chars_result{buf, std::errc::value_too_large};
   const std::string_view sci(buf, res.ec == std::errc() ? static_cast<size_t>(res.ptr - buf) : 0);
-  const size_t e = sci.find('e');
+  size_t e = 0;
+  while (e < sci.size() && sci[e] != 'e') ++e;
+  if (e == sci.size()) e = std::string_view::npos;
   char digits[24];
   size_t count = 0;
   for (size_t k = 0; e != std::string_view::npos && k < e; ++k)
@@ -69,8 +66,9 @@ void AppendFloatWire(std::string& out, double value) {
   const bool subnormal = value != 0 && std::fabs(value) < std::numeric_limits<double>::min();
   if (e == std::string_view::npos || subnormal || count > 17 || (count == 16 && digits[15] == '5')) {
     const char separator = ProcessFormat().DecimalSeparator;
-    for (char c : FloatToText(value)) out.push_back(c == separator ? 'D' : c);
-    return;
+    const std::string text = FloatToText(value);
+    for (size_t k = 0; k < text.size() && k < kMaxFloatWire; ++k) *p++ = text[k] == separator ? 'D' : text[k];
+    return p;
   }
   int exponent = 0;
   std::from_chars(sci.data() + e + (sci[e + 1] == '+' ? 2 : 1), sci.data() + sci.size(), exponent);
@@ -89,30 +87,42 @@ void AppendFloatWire(std::string& out, double value) {
     }
     while (count > 1 && digits[count - 1] == '0') --count;
   }
-  if (sci[0] == '-') out.push_back('-');
+  auto put = [&p](const char* from, size_t n) {
+    std::memcpy(p, from, n);
+    p += n;
+  };
+  if (sci[0] == '-') *p++ = '-';
   if (exponent < -4 || exponent >= 15) {
-    out.push_back(digits[0]);
+    *p++ = digits[0];
     if (count > 1) {
-      out.push_back('D');
-      out.append(digits + 1, count - 1);
+      *p++ = 'D';
+      put(digits + 1, count - 1);
     }
-    out.push_back('E');
-    AppendInt(out, exponent);
+    *p++ = 'E';
+    p = std::to_chars(p, p + 8, exponent).ptr;
   } else if (exponent < 0) {
-    out += "0D";
-    out.append(static_cast<size_t>(-exponent - 1), '0');
-    out.append(digits, count);
+    put("0D", 2);
+    std::memset(p, '0', static_cast<size_t>(-exponent - 1));
+    p += -exponent - 1;
+    put(digits, count);
   } else {
     const size_t whole = static_cast<size_t>(exponent) + 1;
     if (count <= whole) {
-      out.append(digits, count);
-      out.append(whole - count, '0');
+      put(digits, count);
+      std::memset(p, '0', whole - count);
+      p += whole - count;
     } else {
-      out.append(digits, whole);
-      out.push_back('D');
-      out.append(digits + whole, count - whole);
+      put(digits, whole);
+      *p++ = 'D';
+      put(digits + whole, count - whole);
     }
   }
+  return p;
+}
+
+void AppendFloatWire(std::string& out, double value) {
+  char buf[kMaxFloatWire];
+  out.append(buf, WriteFloatWire(buf, value));
 }
 
 void AppendHex4(std::string& out, unsigned value) {
@@ -263,8 +273,7 @@ class ValueWriter {
         space == std::string::npos ? options.DateTimeFormat : options.DateTimeFormat.substr(space + 1);
   }
 
-  void Append(std::string& out, size_t i, TFieldType type) {
-    const TFieldValue& v = rows_.Value(i);
+  void Append(std::string& out, size_t i, const TFieldValue& v, TFieldType type) {
     if (std::holds_alternative<std::monostate>(v)) {
       out += "null";
       return;
@@ -394,6 +403,138 @@ bool HasNonAscii(std::string_view text) {
 
 namespace {
 
+// The lines as this server writes them (jmDataware, encoded values, wire numbers for dates),
+// each value written straight into room made for its whole line. A value whose representation is
+// not the one its type calls for (or of a type without a form here) returns nullptr and goes
+// through ValueWriter.
+class TLineWriter {
+ public:
+  static bool Serves(const TDatasetWriteOptions& o) {
+    return o.JsonMode == TJsonMode::jmDataware && o.EncodedValue && o.DateTimeFormat.empty();
+  }
+
+  // The most characters a value and the separator before it can take.
+  static size_t Bound(const TFieldValue& v) {
+    if (const auto* text = std::get_if<std::string>(&v)) return Base64Length(text->size()) + 4;
+    return kMaxFloatWire + 4;
+  }
+
+  static char* Write(char* p, const TFieldValue& v, TFieldType type) {
+    if (std::holds_alternative<std::monostate>(v)) return Put(p, "null");
+    switch (type) {
+      case ftSmallint:
+      case ftInteger:
+      case ftLargeint: {
+        const int64_t* n = std::get_if<int64_t>(&v);
+        return n ? std::to_chars(p, p + 24, *n).ptr : nullptr;
+      }
+      case ftBoolean: {
+        const bool* b = std::get_if<bool>(&v);
+        return b ? Put(p, *b ? std::string_view("true") : std::string_view("false")) : nullptr;
+      }
+      case ftFloat:
+      case ftCurrency:
+      case ftBCD:
+      case ftFMTBcd:
+      case ftExtended:
+      case ftSingle: {
+        const double* d = std::get_if<double>(&v);
+        if (!d) return nullptr;
+        *p++ = '"';
+        p = WriteFloatWire(p, *d);
+        *p++ = '"';
+        return p;
+      }
+      case ftDate:
+      case ftTime:
+      case ftDateTime:
+      case ftTimeStamp: {
+        const double* d = std::get_if<double>(&v);
+        if (!d) return nullptr;
+        *p++ = '"';
+        p = std::to_chars(p, p + 24, DateTimeToWire(*d)).ptr;
+        *p++ = '"';
+        return p;
+      }
+      case ftString:
+      case ftFixedChar:
+      case ftWideString:
+      case ftMemo:
+      case ftFmtMemo:
+      case ftWideMemo:
+      case ftBytes:
+      case ftVarBytes:
+      case ftBlob:
+      case ftGraphic:
+      case ftOraBlob:
+      case ftOraClob: {
+        const std::string* text = std::get_if<std::string>(&v);
+        if (!text) return nullptr;
+        *p++ = '"';
+        EncodeBase64To(p, *text);
+        p += Base64Length(text->size());
+        *p++ = '"';
+        return p;
+      }
+      default:
+        return nullptr;
+    }
+  }
+
+ private:
+  static char* Put(char* p, std::string_view text) {
+    std::memcpy(p, text.data(), text.size());
+    return p + text.size();
+  }
+};
+
+// One line of the fast path, written at `used` into `out`, whose size stays ahead of `used` as
+// room already made (so no line pays for clearing its own); values it does not serve go through
+// `general`, which appends to the text cut back to `used`.
+void WriteFastLine(std::string& out, size_t& used, int64_t line, const TFieldValue* row,
+                   const std::vector<TFieldType>& types, ValueWriter& general) {
+  const size_t n = types.size();
+  size_t i = 0;
+  bool opened = false;
+  while (!opened || i < n) {
+    size_t room = opened ? 2 : 42;
+    for (size_t k = i; k < n; ++k) room += TLineWriter::Bound(row[k]);
+    if (out.size() < used + room) out.resize(std::max(used + room, out.size() + out.size() / 2));
+    char* p = out.data() + used;
+    if (!opened) {
+      if (line > 0) *p++ = ',', *p++ = ' ';
+      std::memcpy(p, "{\"line", 6);
+      p = std::to_chars(p + 6, p + 30, line).ptr;
+      *p++ = '"', *p++ = ':', *p++ = '[';
+      opened = true;
+    }
+    for (; i < n; ++i) {
+      if (i > 0) *p++ = ',', *p++ = ' ';
+      char* end = TLineWriter::Write(p, row[i], types[i]);
+      if (!end) break;
+      p = end;
+    }
+    if (i == n) {
+      *p++ = ']', *p++ = '}';
+      used = static_cast<size_t>(p - out.data());
+      return;
+    }
+    out.resize(static_cast<size_t>(p - out.data()));
+    general.Append(out, i, row[i], types[i]);
+    used = out.size();
+    ++i;
+    if (i == n) {
+      out += "]}";
+      used = out.size();
+      return;
+    }
+  }
+}
+
+void WriteLine(std::string& out, int64_t line, const TFieldValue* row, TRowSet& rows,
+               const std::vector<TFieldType>& types, const std::vector<std::string>& keys, bool pure,
+               ValueWriter& writer);
+
 void WriteLines(std::string& out, TRowSet& rows, const TDatasetWriteOptions& o) {
   const size_t n = rows.FieldCount();
   std::vector<TFieldType> types(n);
@@ -408,8 +549,37 @@ void WriteLines(std::string& out, TRowSet& rows, const TDatasetWriteOptions& o) 
   }
   ValueWriter writer(rows, o);
   const size_t linesStart = out.size();
+  const size_t total = rows.RecordCount();
   out += "{\"lines\":[";
+  const bool fast = TLineWriter::Serves(o) && n > 0;
+  size_t used = out.size();  // the end of the text; out may be longer, with room made ahead
   for (int64_t line = 0; !rows.Eof(); rows.Next(), ++line) {
+    const TFieldValue* row = rows.CurrentRow();
+    if (fast && row) {
+      WriteFastLine(out, used, line, row, types, writer);
+    } else {
+      out.resize(used);
+      WriteLine(out, line, row, rows, types, keys, pure, writer);
+      used = out.size();
+    }
+    // Room for all the lines from the average so far, taken again after 1, 16 and 256 lines, so
+    // that a short first line does not leave the text to grow by copies.
+    if (line == 0 || line == 15 || line == 255) {
+      const size_t done = static_cast<size_t>(line) + 1;
+      const size_t average = (used - linesStart) / done + 1;
+      const size_t want = used + average * (total > done ? total - done : 0) * 9 / 8 + 64;
+      if (want > out.capacity()) out.reserve(want);
+    }
+  }
+  out.resize(used);
+  out += "]}";
+}
+
+void WriteLine(std::string& out, int64_t line, const TFieldValue* row, TRowSet& rows,
+               const std::vector<TFieldType>& types, const std::vector<std::string>& keys, bool pure,
+               ValueWriter& writer) {
+  const size_t n = types.size();
+  {
     if (line > 0) out += ", ";
     if (pure) {
       out.push_back('{');
@@ -421,13 +591,10 @@ void WriteLines(std::string& out, TRowSet& rows, const TDatasetWriteOptions& o) 
     for (size_t i = 0; i < n; ++i) {
       if (i > 0) out += ", ";
       if (pure) out += keys[i];
-      writer.Append(out, i, types[i]);
+      writer.Append(out, i, row ? row[i] : rows.Value(i), types[i]);
     }
     out += pure ? "}" : "]}";
-    // After the first line, make room for all of them at once (lines are of similar size).
-    if (line == 0) out.reserve(out.size() + (out.size() - linesStart) * (rows.RecordCount() + 1) * 9 / 8);
   }
-  out += "]}";
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -441,11 +608,16 @@ using JsonDocument = rapidjson::Document;
 }
 
 // A string's content, a number as written, "true", "false" or "null"; "" for objects and arrays.
-std::string ElementText(const JsonValue& v) {
-  if (v.IsString()) return std::string(v.GetString(), v.GetStringLength());
+// The view points into the parsed text.
+std::string_view ElementView(const JsonValue& v) {
+  if (v.IsString()) return std::string_view(v.GetString(), v.GetStringLength());
   if (v.IsNull()) return "null";
   if (v.IsBool()) return v.GetBool() ? "true" : "false";
   return {};
+}
+
+std::string ElementText(const JsonValue& v) {
+  return std::string(ElementView(v));
 }
 
 // The value of an object's member at `index`, or null when it has no such member.
@@ -459,12 +631,25 @@ std::string MemberText(const JsonValue& object, size_t index) {
   return v ? ElementText(*v) : std::string();
 }
 
+// Bytes past the end of the text that the parser's 16-byte scans may read.
+constexpr size_t kScanSlack = 32;
+
 // The sequence U+00EF U+00BB U+00BF (a byte-order mark read as 8-bit text) and a leading
-// U+FEFF removed, then every CR LF pair.
+// U+FEFF removed, then every CR LF pair; the result has room for the parser's scans behind it.
 std::string CleanText(std::string_view text) {
   static constexpr std::string_view kMisreadBom = "\xC3\xAF\xC2\xBB\xC2\xBF";
   static constexpr std::string_view kBom = "\xEF\xBB\xBF";
   if (text.substr(0, kBom.size()) == kBom) text.remove_prefix(kBom.size());
+  std::string out;
+  out.reserve(text.size() + kScanSlack);
+  // The misread mark begins with the byte C3 and a CR LF pair with CR: texts without either
+  // (every text this server and its clients write) are copied whole.
+  const bool plain =
+      text.find('\r') == std::string_view::npos && text.find(kMisreadBom) == std::string_view::npos;
+  if (plain) {
+    out.append(text);
+    return out;
+  }
   std::string noBom;
   noBom.reserve(text.size());
   for (size_t pos = 0;;) {
@@ -476,9 +661,6 @@ std::string CleanText(std::string_view text) {
     noBom.append(text.substr(pos, hit - pos));
     pos = hit + kMisreadBom.size();
   }
-  if (noBom.find("\r\n") == std::string::npos) return noBom;
-  std::string out;
-  out.reserve(noBom.size());
   for (size_t i = 0; i < noBom.size(); ++i) {
     if (noBom[i] == '\r' && i + 1 < noBom.size() && noBom[i + 1] == '\n') {
       ++i;
@@ -563,15 +745,22 @@ bool IsBlobType(TFieldType t) {
   }
 }
 
+// The field's name for the message of a value that is not base64, made only when one fails.
+std::string FieldWhat(const TFieldDef& def) {
+  return "campo " + def.Name;
+}
+
 // Writes one line element into field i of the row being appended.
-void ReadElement(TFDMemTable& dest, size_t i, const JsonValue& element, bool encoded, bool specialChars) {
+void ReadElement(TFDMemTable& dest, size_t i, TFieldType type, const JsonValue& element, bool encoded,
+                 bool specialChars) {
   if (element.IsNull()) return;
-  std::string text = ElementText(element);
-  if (text == "null") text.clear();
-  const TFieldType type = dest.FieldDef(i).DataType;
+  std::string_view text = ElementView(element);
+  if (text == "null") text = {};
   if (IsBlobType(type)) {
-    if (!text.empty()) dest.SetBytes(i, DecodeClientBinary(text, "campo " + dest.FieldDef(i).Name));
-    return;
+    if (text.empty()) return;
+    std::string bytes;
+    if (!TryDecodeCleanBase64(text, bytes)) bytes = DecodeClientBinary(text, FieldWhat(dest.FieldDef(i)));
+    return dest.SetBytes(i, std::move(bytes));
   }
   if (SameText(text, "null")) return;
   switch (type) {
@@ -584,9 +773,16 @@ void ReadElement(TFDMemTable& dest, size_t i, const JsonValue& element, bool enc
     case ftWideMemo: {
       if (text.empty()) return dest.SetText(i, text);
       const bool memo = type == ftMemo || type == ftFmtMemo || type == ftWideMemo;
-      if ((encoded || memo) && type != ftGuid)
-        return dest.SetText(i, DecodeClientText(text, "campo " + dest.FieldDef(i).Name));
-      return dest.SetText(i, specialChars ? UnescapeJSONText(text) : text);
+      if ((encoded || memo) && type != ftGuid) {
+        std::string decoded;
+        if (TryDecodeCleanBase64(text, decoded))
+          decoded = SanitizeUtf8(std::move(decoded));
+        else
+          decoded = DecodeClientText(text, FieldWhat(dest.FieldDef(i)));
+        return dest.TakeText(i, std::move(decoded));
+      }
+      if (!specialChars) return dest.SetText(i, text);
+      return dest.TakeText(i, UnescapeJSONText(text));
     }
     case ftSmallint:
     case ftInteger:
@@ -646,7 +842,7 @@ class ReadOnlySetAside {
 
 // ---------------------------------------------------------------------------------------------
 
-std::string WriteDatasetText(TRowSet& rows, const TDatasetWriteOptions& options) {
+std::string WriteDatasetText(TRowSet& rows, const TDatasetWriteOptions& options, bool* nonAscii) {
   if (!rows.Active()) {
     auto* table = dynamic_cast<TFDMemTable*>(&rows);
     if (!table) throw LivrexaError("Cannot perform this operation on a closed dataset");
@@ -671,12 +867,15 @@ std::string WriteDatasetText(TRowSet& rows, const TDatasetWriteOptions& options)
     rows.First();
     throw;
   }
+  bool linesNonAscii = HasNonAscii(std::string_view(out).substr(linesStart));
   if (options.JsonMode == TJsonMode::jmDataware && options.Encoding != TEncodeSelect::esUtf8 &&
-      HasNonAscii(std::string_view(out).substr(linesStart))) {
+      linesNonAscii) {
     const std::string lines = Cp1252ToUtf8(Utf8ToCp1252(std::string_view(out).substr(linesStart)));
     out.resize(linesStart);
     out += lines;
+    linesNonAscii = HasNonAscii(lines);
   }
+  if (nonAscii) *nonAscii = linesNonAscii || HasNonAscii(std::string_view(out).substr(0, linesStart));
   rows.First();
   return out;
 }
@@ -755,7 +954,7 @@ std::string UnescapeJSONText(std::string_view text) {
 }
 
 void ReadDatasetText(std::string_view text, TFDMemTable& dest, const TDatasetReadOptions& options) {
-  const std::string clean = CleanText(text);
+  std::string clean = CleanText(text);
   if (clean.empty() || clean.find('[') == std::string::npos) return;
 
   // Only a text that opens an object or an array is parsed; anything else reads as an empty object.
@@ -764,9 +963,13 @@ void ReadDatasetText(std::string_view text, TFDMemTable& dest, const TDatasetRea
     dest.Close();
     InvalidData();
   }
-  JsonDocument doc;
-  doc.Parse<rapidjson::kParseIterativeFlag | rapidjson::kParseNumbersAsStringsFlag>(clean.data(),
-                                                                                    clean.size());
+  // Parsed in place: strings and numbers stay in the text's own buffer, which lives until the
+  // rows are built.
+  // The tree's nodes come from chunks of about half the text's size (a text of thousands of rows
+  // then takes a few chunks, not hundreds); pages of a chunk that no node reaches are never touched.
+  rapidjson::MemoryPoolAllocator<> nodes(std::max<size_t>(64 * 1024, clean.size() / 2));
+  JsonDocument doc(&nodes);
+  doc.ParseInsitu<rapidjson::kParseIterativeFlag | rapidjson::kParseNumbersAsStringsFlag>(clean.data());
   if (doc.HasParseError()) {
     throw LivrexaError("Invalid JSON text at byte offset " + std::to_string(doc.GetErrorOffset()) + ": " +
                        rapidjson::GetParseError_En(doc.GetParseError()));
@@ -818,7 +1021,15 @@ void ReadDatasetText(std::string_view text, TFDMemTable& dest, const TDatasetRea
     }
   }
 
+  std::vector<TFieldType> types(fieldCount);
+  bool anyReadOnly = false;  // the table's own definitions are never read-only, but a mark is kept
+  for (size_t f = 0; f < fieldCount; ++f) {
+    types[f] = dest.FieldDef(f).DataType;
+    anyReadOnly = anyReadOnly || dest.FieldDef(f).ReadOnly;
+  }
+
   const int lastLine = static_cast<int>(lines->Size()) - 1;
+  dest.ReserveRows(lines->Size());
   int recNo = 0;
   for (const JsonValue& line : lines->GetArray()) {
     const JsonValue* values = MemberAt(line, 0);
@@ -826,9 +1037,13 @@ void ReadDatasetText(std::string_view text, TFDMemTable& dest, const TDatasetRea
     dest.Append();
     try {
       for (size_t f = 0; f < fieldCount; ++f) {
-        ReadOnlySetAside aside(dest, f);
-        ReadElement(dest, f, (*values)[static_cast<rapidjson::SizeType>(position[f])], head.Encoded,
-                    options.Utf8SpecialChars);
+        const JsonValue& element = (*values)[static_cast<rapidjson::SizeType>(position[f])];
+        if (anyReadOnly) {
+          ReadOnlySetAside aside(dest, f);
+          ReadElement(dest, f, types[f], element, head.Encoded, options.Utf8SpecialChars);
+        } else {
+          ReadElement(dest, f, types[f], element, head.Encoded, options.Utf8SpecialChars);
+        }
       }
       dest.Post();
     } catch (...) {

@@ -31,7 +31,9 @@ struct TDatasetWriteOptions {
 
 // The header object, ", " and the lines object, for every row of `rows` (the cursor starts and
 // ends on the first row). A closed in-memory table is opened; any other closed row set fails.
-std::string WriteDatasetText(TRowSet& rows, const TDatasetWriteOptions& options = {});
+// nonAscii, when given, tells whether the text has a byte above 127.
+std::string WriteDatasetText(TRowSet& rows, const TDatasetWriteOptions& options = {},
+                             bool* nonAscii = nullptr);
 
 // The members that open a dataset text, as the reader finds them.
 struct TDatasetTextHead {

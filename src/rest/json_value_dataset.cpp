@@ -28,12 +28,13 @@ void TJSONValue::LoadFromDataset(const std::string& TableName, TRowSet& bValue, 
   options.Utf8SpecialChars = vUtf8SpecialChars;
   options.FloatDecimalFormat = vFloatDecimalFormat;
   options.Encoding = vEncoding;
-  std::string text = WriteDatasetText(bValue, options);
+  bool nonAscii = false;
+  std::string text = WriteDatasetText(bValue, options, &nonAscii);
 
   // Texts of thousands of rows are pure ASCII (every value encoded): they are kept without a
   // conversion pass, which would return them unchanged under either encoding.
   vNullValue = text.empty();
-  aValue = HasNonAscii(text) ? TextToBytes(text) : std::move(text);
+  aValue = nonAscii ? TextToBytes(text) : std::move(text);
   vJsonMode = JsonModeD;
 }
 

@@ -1,7 +1,9 @@
 #include "rest/mem_table.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <iterator>
 #include <limits>
 
 #include "rest/errors.h"
@@ -168,7 +170,8 @@ void TFDMemTable::CreateDataSet() {
 void TFDMemTable::Open() {
   if (Active()) return;
   if (defs_.empty()) throw LivrexaError("Cannot open a table without fields");
-  rows_.clear();
+  cells_.clear();
+  rowCount_ = 0;
   buffer_.clear();
   state_ = TDataSetState::dsBrowse;
   current_ = 0;
@@ -176,8 +179,9 @@ void TFDMemTable::Open() {
 }
 
 void TFDMemTable::Close() {
-  rows_.clear();
-  rows_.shrink_to_fit();
+  cells_.clear();
+  cells_.shrink_to_fit();
+  rowCount_ = 0;
   buffer_.clear();
   state_ = TDataSetState::dsInactive;
   current_ = 0;
@@ -191,13 +195,13 @@ void TFDMemTable::First() {
   if (state_ != TDataSetState::dsBrowse) Post();
   current_ = 0;
   bof_ = true;
-  eof_ = rows_.empty();
+  eof_ = rowCount_ == 0;
 }
 
 void TFDMemTable::Next() {
   RequireActive();
   if (state_ != TDataSetState::dsBrowse) Post();
-  if (current_ + 1 < rows_.size()) {
+  if (current_ + 1 < rowCount_) {
     ++current_;
     bof_ = false;
   } else {
@@ -208,9 +212,9 @@ void TFDMemTable::Next() {
 void TFDMemTable::Last() {
   RequireActive();
   if (state_ != TDataSetState::dsBrowse) Post();
-  current_ = rows_.empty() ? 0 : rows_.size() - 1;
+  current_ = rowCount_ == 0 ? 0 : rowCount_ - 1;
   eof_ = true;
-  bof_ = rows_.empty();
+  bof_ = rowCount_ == 0;
 }
 
 void TFDMemTable::Prior() {
@@ -229,15 +233,16 @@ bool TFDMemTable::Eof() const {
 }
 
 size_t TFDMemTable::RecNo() const {
-  if (state_ == TDataSetState::dsInsert) return rows_.size() + 1;
-  return (!Active() || rows_.empty()) ? 0 : current_ + 1;
+  if (state_ == TDataSetState::dsInsert) return rowCount_ + 1;
+  return (!Active() || rowCount_ == 0) ? 0 : current_ + 1;
 }
 
 const TFieldValue& TFDMemTable::Value(size_t index) const {
   if (index >= defs_.size()) throw LivrexaError("Field index out of range");
-  if (state_ == TDataSetState::dsInsert || state_ == TDataSetState::dsEdit) return buffer_[index];
-  if (!Active() || rows_.empty()) return kNull;
-  return rows_[current_][index];
+  if (state_ == TDataSetState::dsInsert) return cells_[rowCount_ * defs_.size() + index];
+  if (state_ == TDataSetState::dsEdit) return buffer_[index];
+  if (!Active() || rowCount_ == 0) return kNull;
+  return cells_[current_ * defs_.size() + index];
 }
 
 // --- Changing rows
@@ -245,29 +250,33 @@ const TFieldValue& TFDMemTable::Value(size_t index) const {
 void TFDMemTable::Append() {
   RequireActive();
   if (state_ != TDataSetState::dsBrowse) Post();
-  buffer_.assign(defs_.size(), TFieldValue{});
+  // The new row is written in place behind the last one; Post counts it, Cancel drops it.
+  cells_.resize((rowCount_ + 1) * defs_.size());
   state_ = TDataSetState::dsInsert;
 }
 
 void TFDMemTable::Edit() {
   RequireActive();
   if (state_ != TDataSetState::dsBrowse) return;
-  if (rows_.empty()) return Append();
-  buffer_ = rows_[current_];
+  if (rowCount_ == 0) return Append();
+  const auto row = cells_.begin() + static_cast<std::ptrdiff_t>(current_ * defs_.size());
+  buffer_.assign(row, row + static_cast<std::ptrdiff_t>(defs_.size()));
   state_ = TDataSetState::dsEdit;
 }
 
 void TFDMemTable::Post() {
   if (state_ != TDataSetState::dsInsert && state_ != TDataSetState::dsEdit)
     throw LivrexaError("Dataset not in edit or insert mode");
+  const TFieldValue* row =
+      state_ == TDataSetState::dsInsert ? cells_.data() + rowCount_ * defs_.size() : buffer_.data();
   for (size_t i = 0; i < defs_.size(); ++i)
-    if (defs_[i].Required && !defs_[i].AutoInc && std::holds_alternative<std::monostate>(buffer_[i]))
+    if (defs_[i].Required && !defs_[i].AutoInc && std::holds_alternative<std::monostate>(row[i]))
       throw LivrexaError("Field '" + defs_[i].Name + "' must have a value");
   if (state_ == TDataSetState::dsInsert) {
-    rows_.push_back(std::move(buffer_));
-    current_ = rows_.size() - 1;
+    current_ = rowCount_++;
   } else {
-    rows_[current_] = std::move(buffer_);
+    std::move(buffer_.begin(), buffer_.end(),
+              cells_.begin() + static_cast<std::ptrdiff_t>(current_ * defs_.size()));
   }
   buffer_.clear();
   state_ = TDataSetState::dsBrowse;
@@ -275,6 +284,7 @@ void TFDMemTable::Post() {
 }
 
 void TFDMemTable::Cancel() {
+  if (state_ == TDataSetState::dsInsert) cells_.resize(rowCount_ * defs_.size());
   if (state_ == TDataSetState::dsInsert || state_ == TDataSetState::dsEdit) {
     buffer_.clear();
     state_ = TDataSetState::dsBrowse;
@@ -284,17 +294,20 @@ void TFDMemTable::Cancel() {
 void TFDMemTable::Delete() {
   RequireActive();
   Cancel();
-  if (rows_.empty()) throw LivrexaError("Cannot perform this operation on an empty dataset");
-  rows_.erase(rows_.begin() + static_cast<std::ptrdiff_t>(current_));
-  if (current_ >= rows_.size() && current_ > 0) --current_;
-  eof_ = rows_.empty();
+  if (rowCount_ == 0) throw LivrexaError("Cannot perform this operation on an empty dataset");
+  const auto row = cells_.begin() + static_cast<std::ptrdiff_t>(current_ * defs_.size());
+  cells_.erase(row, row + static_cast<std::ptrdiff_t>(defs_.size()));
+  --rowCount_;
+  if (current_ >= rowCount_ && current_ > 0) --current_;
+  eof_ = rowCount_ == 0;
   bof_ = current_ == 0;
 }
 
 void TFDMemTable::EmptyDataSet() {
   RequireActive();
   Cancel();
-  rows_.clear();
+  cells_.clear();
+  rowCount_ = 0;
   current_ = 0;
   eof_ = bof_ = true;
 }
@@ -317,10 +330,12 @@ void TFDMemTable::Store(size_t index, TFieldValue value) {
 }
 
 TFieldValue& TFDMemTable::EditableValue(size_t index) {
-  const TFieldDef& def = FieldDef(index);
+  if (index >= defs_.size()) throw LivrexaError("Field index out of range");
+  const TFieldDef& def = defs_[index];
   if (state_ != TDataSetState::dsInsert && state_ != TDataSetState::dsEdit)
     throw LivrexaError("Dataset not in edit or insert mode");
   if (def.ReadOnly) throw LivrexaError("Field '" + def.Name + "' cannot be modified");
+  if (state_ == TDataSetState::dsInsert) return cells_[rowCount_ * defs_.size() + index];
   return buffer_[index];
 }
 
@@ -355,6 +370,17 @@ void TFDMemTable::SetText(size_t index, std::string_view text) {
     }
     default:
       return Store(index, std::string(text));
+  }
+}
+
+void TFDMemTable::TakeText(size_t index, std::string text) {
+  switch (ValueClassOf(FieldDef(index).DataType)) {
+    case TValueClass::Text:
+    case TValueClass::Bytes:
+    case TValueClass::Other:
+      return Store(index, std::move(text));
+    default:
+      return SetText(index, text);
   }
 }
 

@@ -15,7 +15,7 @@ namespace livrexa {
 
 enum class TDataSetState { dsInactive, dsBrowse, dsInsert, dsEdit };
 
-class TFDMemTable : public TRowSet {
+class TFDMemTable final : public TRowSet {
  public:
   // --- Definitions. They change only while the table is closed.
   const std::vector<TFieldDef>& FieldDefs() const { return defs_; }
@@ -45,11 +45,15 @@ class TFDMemTable : public TRowSet {
   // --- TRowSet.
   size_t FieldCount() const override { return defs_.size(); }
   const TFieldDef& FieldDef(size_t index) const override;
-  size_t RecordCount() const override { return rows_.size(); }
+  size_t RecordCount() const override { return rowCount_; }
   void First() override;
   void Next() override;
   bool Eof() const override;
   const TFieldValue& Value(size_t index) const override;
+  const TFieldValue* CurrentRow() const override {
+    return state_ == TDataSetState::dsBrowse && rowCount_ > 0 ? cells_.data() + current_ * defs_.size()
+                                                              : nullptr;
+  }
 
   // --- More cursor moves. RecNo is 1-based, 0 when there is no current row.
   void Last();
@@ -65,12 +69,16 @@ class TFDMemTable : public TRowSet {
   void Cancel();
   void Delete();        // removes the current row
   void EmptyDataSet();  // removes every row, keeps the table open
+  // Room for this many rows, so appending them moves none.
+  void ReserveRows(size_t count) { cells_.reserve(count * defs_.size()); }
 
   // Setters convert the value to the field's type the way the runtime's fields do: integers are
   // range-checked against their type, fixed-point decimals are rounded to their scale, date fields
   // keep the date part and time fields the time of day. Read-only fields refuse every setter.
   void SetNull(size_t index);
   void SetText(size_t index, std::string_view text);
+  // SetText of a text the caller gives up: a text field keeps it without a copy.
+  void TakeText(size_t index, std::string text);
   void SetBytes(size_t index, std::string bytes);
   void SetInteger(size_t index, int64_t value);
   void SetBoolean(size_t index, bool value);
@@ -104,7 +112,9 @@ class TFDMemTable : public TRowSet {
 
   std::vector<TFieldDef> defs_;
   std::vector<Marks> marks_;
-  std::vector<std::vector<TFieldValue>> rows_;
+  // The rows one after the other, FieldCount() values each (definitions do not change while open).
+  std::vector<TFieldValue> cells_;
+  size_t rowCount_ = 0;
   std::vector<TFieldValue> buffer_;  // the row being appended or edited
   TDataSetState state_ = TDataSetState::dsInactive;
   size_t current_ = 0;  // index of the current row while browsing

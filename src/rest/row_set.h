@@ -41,6 +41,9 @@ class TRowSet {
   virtual bool Eof() const = 0;
   // The value of a field in the current record (null when there is no current record).
   virtual const TFieldValue& Value(size_t index) const = 0;
+  // The current record's values side by side, FieldCount() of them, when the row set keeps them
+  // so (nullptr otherwise, or when there is no current record): the writer's way past Value.
+  virtual const TFieldValue* CurrentRow() const { return nullptr; }
 
   // Field lookup by name, letter case ignored: -1 when absent; FieldIndex fails with
   // "Field '<name>' not found".

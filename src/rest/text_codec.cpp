@@ -3,6 +3,7 @@
 #include <openssl/evp.h>
 
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -116,8 +117,14 @@ std::string SanitizeUtf8(std::string_view bytes) {
 
 bool IsUtf8(std::string_view bytes) {
   size_t i = 0;
-  while (i < bytes.size() && static_cast<unsigned char>(bytes[i]) < 0x80) ++i;
-  while (i < bytes.size()) {
+  for (;;) {
+    // ASCII runs eight bytes at a time.
+    for (uint64_t w; i + 8 <= bytes.size(); i += 8) {
+      std::memcpy(&w, bytes.data() + i, 8);
+      if (w & 0x8080808080808080ull) break;
+    }
+    while (i < bytes.size() && static_cast<unsigned char>(bytes[i]) < 0x80) ++i;
+    if (i == bytes.size()) break;
     const size_t start = i;
     const char32_t cp = NextCodePoint(bytes, i);
     // U+FFFD written out in the text is valid; one produced by a malformed byte is not.
@@ -126,28 +133,127 @@ bool IsUtf8(std::string_view bytes) {
   return true;
 }
 
+namespace {
+
+constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+// Every 12-bit value as its two characters, so a group of three bytes takes two look-ups.
+struct TPairTable {
+  char pairs[4096][2];
+};
+
+constexpr TPairTable MakePairTable() {
+  TPairTable t{};
+  for (int v = 0; v < 4096; ++v) {
+    t.pairs[v][0] = kAlphabet[v >> 6];
+    t.pairs[v][1] = kAlphabet[v & 63];
+  }
+  return t;
+}
+
+constexpr TPairTable kPairs = MakePairTable();
+
+}  // namespace
+
+void EncodeBase64To(char* dst, std::string_view bytes) {
+  const auto* src = reinterpret_cast<const unsigned char*>(bytes.data());
+  size_t n = bytes.size();
+  for (; n >= 3; n -= 3, src += 3, dst += 4) {
+    const uint32_t group = (uint32_t{src[0]} << 16) | (uint32_t{src[1]} << 8) | src[2];
+    std::memcpy(dst, kPairs.pairs[group >> 12], 2);
+    std::memcpy(dst + 2, kPairs.pairs[group & 0xFFF], 2);
+  }
+  if (n == 0) return;
+  const uint32_t group = (uint32_t{src[0]} << 16) | (n == 2 ? uint32_t{src[1]} << 8 : 0);
+  dst[0] = kAlphabet[group >> 18];
+  dst[1] = kAlphabet[(group >> 12) & 63];
+  dst[2] = n == 2 ? kAlphabet[(group >> 6) & 63] : '=';
+  dst[3] = '=';
+}
+
 void AppendBase64(std::string& out, std::string_view bytes) {
   if (bytes.empty()) return;
-  if (bytes.size() > static_cast<size_t>(std::numeric_limits<int>::max() / 4 * 3))
-    throw LivrexaError("Value too large to encode");
   const size_t at = out.size();
-  out.resize(at + 4 * ((bytes.size() + 2) / 3));
-  const int n =
-      EVP_EncodeBlock(reinterpret_cast<unsigned char*>(out.data() + at),
-                      reinterpret_cast<const unsigned char*>(bytes.data()), static_cast<int>(bytes.size()));
-  out.resize(at + static_cast<size_t>(n));
+  out.resize(at + Base64Length(bytes.size()));
+  EncodeBase64To(out.data() + at, bytes);
 }
 
 std::string EncodeBinary(std::string_view bytes) {
-  if (bytes.empty()) return {};
-  if (bytes.size() > static_cast<size_t>(std::numeric_limits<int>::max() / 4 * 3))
-    throw LivrexaError("Value too large to encode");
-  std::string out(4 * ((bytes.size() + 2) / 3), '\0');
-  const int n =
-      EVP_EncodeBlock(reinterpret_cast<unsigned char*>(out.data()),
-                      reinterpret_cast<const unsigned char*>(bytes.data()), static_cast<int>(bytes.size()));
-  out.resize(static_cast<size_t>(n));
+  std::string out(Base64Length(bytes.size()), '\0');
+  EncodeBase64To(out.data(), bytes);
   return out;
+}
+
+namespace {
+
+// Decoding tables for whole groups: the four characters of a group looked up in one table each
+// and or-ed give the group's three bytes in memory order (little-endian), with bit 24 set when any
+// of them is not an alphabet character.
+struct TBase64Tables {
+  uint32_t d[4][256];
+};
+
+constexpr uint32_t kBadSymbol = 0x01000000;
+
+constexpr TBase64Tables MakeBase64Tables() {
+  TBase64Tables t{};
+  for (int c = 0; c < 256; ++c) {
+    int v = -1;
+    if (c >= 'A' && c <= 'Z') v = c - 'A';
+    if (c >= 'a' && c <= 'z') v = c - 'a' + 26;
+    if (c >= '0' && c <= '9') v = c - '0' + 52;
+    if (c == '+') v = 62;
+    if (c == '/') v = 63;
+    if (v < 0) {
+      for (auto& table : t.d) table[c] = kBadSymbol;
+      continue;
+    }
+    const auto u = static_cast<uint32_t>(v);
+    t.d[0][c] = u << 2;
+    t.d[1][c] = (u >> 4) | ((u & 0xF) << 12);
+    t.d[2][c] = ((u >> 2) << 8) | ((u & 3) << 22);
+    t.d[3][c] = u << 16;
+  }
+  return t;
+}
+
+constexpr TBase64Tables kBase64 = MakeBase64Tables();
+
+uint32_t DecodeGroup(const unsigned char* p) {
+  return kBase64.d[0][p[0]] | kBase64.d[1][p[1]] | kBase64.d[2][p[2]] | kBase64.d[3][p[3]];
+}
+
+}  // namespace
+
+// Whole, correctly padded groups of alphabet characters (what the clients and this server write)
+// decoded in one pass; anything else is left to the tolerant decoder.
+bool TryDecodeCleanBase64(std::string_view base64, std::string& out) {
+  static_assert(std::endian::native == std::endian::little, "group tables are laid out little-endian");
+  out.clear();
+  if (base64.empty()) return true;
+  if (base64.size() % 4 != 0) return false;
+  const auto* in = reinterpret_cast<const unsigned char*>(base64.data());
+  const size_t groups = base64.size() / 4;
+  const size_t pad = in[base64.size() - 1] != '=' ? 0 : in[base64.size() - 2] != '=' ? 1 : 2;
+  // One byte of slack: each group stores four bytes, the next group overwrites the fourth.
+  out.resize(groups * 3 + 1);
+  auto* dst = reinterpret_cast<unsigned char*>(out.data());
+  uint32_t bad = 0;
+  size_t g = 0;
+  for (; g + 1 < groups; ++g) {
+    const uint32_t x = DecodeGroup(in + 4 * g);
+    bad |= x;
+    std::memcpy(dst + 3 * g, &x, 4);
+  }
+  unsigned char last[4] = {in[4 * g], in[4 * g + 1], in[4 * g + 2], in[4 * g + 3]};
+  if (pad >= 1) last[3] = 'A';
+  if (pad == 2) last[2] = 'A';
+  const uint32_t x = DecodeGroup(last);
+  bad |= x;
+  std::memcpy(dst + 3 * g, &x, 4);
+  if (bad & kBadSymbol) return false;
+  out.resize(groups * 3 - pad);
+  return true;
 }
 
 // A text of whole, correctly padded base64 groups (what the clients and this server write).
@@ -162,6 +268,8 @@ static bool IsCleanBase64(std::string_view s) {
 }
 
 std::string DecodeBinary(std::string_view base64) {
+  std::string fast;
+  if (TryDecodeCleanBase64(base64, fast)) return fast;
   if (IsCleanBase64(base64) && base64.size() <= static_cast<size_t>(std::numeric_limits<int>::max())) {
     const size_t pad = base64.size() - base64.find_last_not_of('=') - 1;
     std::string out(base64.size() / 4 * 3, '\0');
@@ -219,11 +327,15 @@ namespace {
 }  // namespace
 
 std::string DecodeClientBinary(std::string_view base64, std::string_view what) {
+  std::string bytes;
+  if (TryDecodeCleanBase64(base64, bytes)) return bytes;
   if (!IsBase64Text(base64)) NotBase64(what);
   return DecodeBinary(base64);
 }
 
 std::string DecodeClientText(std::string_view base64, std::string_view what) {
+  std::string bytes;
+  if (TryDecodeCleanBase64(base64, bytes)) return SanitizeUtf8(std::move(bytes));
   if (!IsBase64Text(base64)) NotBase64(what);
   return DecodeText(base64);
 }
@@ -234,6 +346,11 @@ std::string EncodeText(std::string_view text) {
 
 std::string DecodeText(std::string_view base64) {
   return SanitizeUtf8(DecodeBinary(base64));
+}
+
+std::string SanitizeUtf8(std::string&& bytes) {
+  if (IsUtf8(bytes)) return std::move(bytes);
+  return SanitizeUtf8(std::string_view(bytes));
 }
 
 const char* JsonEscapeOf(char32_t c) {

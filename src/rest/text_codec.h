@@ -15,7 +15,15 @@ std::string DecodeText(std::string_view base64);
 std::string EncodeBinary(std::string_view bytes);
 // Appends the base64 of the bytes to out.
 void AppendBase64(std::string& out, std::string_view bytes);
+// The length of the base64 form of `size` bytes, and that form written at dst (which has room).
+constexpr size_t Base64Length(size_t size) {
+  return 4 * ((size + 2) / 3);
+}
+void EncodeBase64To(char* dst, std::string_view bytes);
 std::string DecodeBinary(std::string_view base64);
+// Decodes a text of whole groups of alphabet characters, padded with "=" only at its end, into
+// out and returns true; returns false for any other text (out then holds no meaning).
+bool TryDecodeCleanBase64(std::string_view base64, std::string& out);
 
 // Whether a value a client sent as encoded is base64 at all: alphabet characters with at most two
 // "=" at the end, in whole groups (unpadded tails of two or three characters are accepted). Blanks,
@@ -47,6 +55,8 @@ bool IsAscii(std::string_view bytes);
 
 // A text with malformed UTF-8 sequences replaced by U+FFFD (valid text is returned unchanged).
 std::string SanitizeUtf8(std::string_view bytes);
+// The same for bytes the caller gives up: valid text is kept without a copy.
+std::string SanitizeUtf8(std::string&& bytes);
 // Whether the bytes are valid UTF-8 (SanitizeUtf8 would return them unchanged).
 bool IsUtf8(std::string_view bytes);
 

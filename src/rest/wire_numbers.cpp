@@ -86,7 +86,10 @@ std::string WireToFloatText(std::string_view text, const TFormatSettings& fs) {
 }
 
 double WireToFloat(std::string_view text, const TFormatSettings& fs) {
-  return StrToFloat(WireToFloatText(text, fs), fs);
+  char small[64];
+  if (text.size() > sizeof small) return StrToFloat(WireToFloatText(text, fs), fs);
+  for (size_t i = 0; i < text.size(); ++i) small[i] = text[i] == 'D' ? fs.DecimalSeparator : text[i];
+  return StrToFloat(std::string_view(small, text.size()), fs);
 }
 
 bool TryStrToInt64(std::string_view text, int64_t& value) {
@@ -140,34 +143,41 @@ int32_t StrToIntDef(std::string_view text, int32_t fallback) {
 bool TryStrToFloat(std::string_view text, double& value, const TFormatSettings& fs) {
   const std::string_view t = Trim(text);
   // Accept [sign] digits [separator digits] [E [sign] digits], with the machine's separator only.
-  std::string c;
-  c.reserve(t.size());
+  // The normalised text is never longer than the text: short numbers are built on the stack.
+  char small[64];
+  std::string large;
+  char* c = small;
+  if (t.size() > sizeof small) {
+    large.resize(t.size());
+    c = large.data();
+  }
+  size_t n = 0;
   size_t i = 0;
-  if (i < t.size() && (t[i] == '+' || t[i] == '-')) c.push_back(t[i++]);
+  if (i < t.size() && (t[i] == '+' || t[i] == '-')) c[n++] = t[i++];
   bool digits = false, separator = false;
   for (; i < t.size(); ++i) {
     if (t[i] >= '0' && t[i] <= '9') {
-      digits = true, c.push_back(t[i]);
+      digits = true, c[n++] = t[i];
     } else if (t[i] == fs.DecimalSeparator && !separator) {
-      separator = true, c.push_back('.');
+      separator = true, c[n++] = '.';
     } else {
       break;
     }
   }
   if (!digits) return false;
   if (i < t.size() && (t[i] == 'E' || t[i] == 'e')) {
-    c.push_back('e');
+    c[n++] = 'e';
     ++i;
-    if (i < t.size() && (t[i] == '+' || t[i] == '-')) c.push_back(t[i++]);
+    if (i < t.size() && (t[i] == '+' || t[i] == '-')) c[n++] = t[i++];
     bool expDigits = false;
-    for (; i < t.size() && t[i] >= '0' && t[i] <= '9'; ++i) expDigits = true, c.push_back(t[i]);
+    for (; i < t.size() && t[i] >= '0' && t[i] <= '9'; ++i) expDigits = true, c[n++] = t[i];
     if (!expDigits) return false;
   }
   if (i != t.size()) return false;
-  const char* first = c.data();
+  const char* first = c;
   if (*first == '+') ++first;
-  const auto res = std::from_chars(first, c.data() + c.size(), value);
-  return res.ec == std::errc() && res.ptr == c.data() + c.size() && std::isfinite(value);
+  const auto res = std::from_chars(first, c + n, value);
+  return res.ec == std::errc() && res.ptr == c + n && std::isfinite(value);
 }
 
 double StrToFloat(std::string_view text, const TFormatSettings& fs) {
