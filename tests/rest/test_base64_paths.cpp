@@ -57,7 +57,9 @@ TEST(Base64Paths, OnlyCleanTextsTakeTheOnePassDecoder) {
   for (const Case& c : cases) {
     std::string out;
     EXPECT_EQ(TryDecodeCleanBase64(c.text, out), c.clean) << c.text;
-    if (c.clean) EXPECT_EQ(out, c.bytes) << c.text;
+    if (c.clean) {
+      EXPECT_EQ(out, c.bytes) << c.text;
+    }
   }
   // The tolerant reading of the texts the one-pass decoder leaves (as the earlier decoder read them).
   EXPECT_EQ(DecodeBinary("T0s"), "OK");
