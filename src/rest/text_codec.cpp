@@ -2,8 +2,8 @@
 
 #include <openssl/evp.h>
 
+#include <algorithm>
 #include <array>
-#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -133,42 +133,25 @@ bool IsUtf8(std::string_view bytes) {
   return true;
 }
 
-namespace {
-
-constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-
-// Every 12-bit value as its two characters, so a group of three bytes takes two look-ups.
-struct TPairTable {
-  char pairs[4096][2];
-};
-
-constexpr TPairTable MakePairTable() {
-  TPairTable t{};
-  for (int v = 0; v < 4096; ++v) {
-    t.pairs[v][0] = kAlphabet[v >> 6];
-    t.pairs[v][1] = kAlphabet[v & 63];
-  }
-  return t;
-}
-
-constexpr TPairTable kPairs = MakePairTable();
-
-}  // namespace
-
+// OpenSSL's encoder ends its output with a NUL. The groups before the last are encoded in place,
+// in slices whose length fits its int (each slice's NUL lands where the next group goes), and the
+// last group through a small buffer, so nothing is written past the text.
 void EncodeBase64To(char* dst, std::string_view bytes) {
-  const auto* src = reinterpret_cast<const unsigned char*>(bytes.data());
-  size_t n = bytes.size();
-  for (; n >= 3; n -= 3, src += 3, dst += 4) {
-    const uint32_t group = (uint32_t{src[0]} << 16) | (uint32_t{src[1]} << 8) | src[2];
-    std::memcpy(dst, kPairs.pairs[group >> 12], 2);
-    std::memcpy(dst + 2, kPairs.pairs[group & 0xFFF], 2);
-  }
+  const size_t n = bytes.size();
   if (n == 0) return;
-  const uint32_t group = (uint32_t{src[0]} << 16) | (n == 2 ? uint32_t{src[1]} << 8 : 0);
-  dst[0] = kAlphabet[group >> 18];
-  dst[1] = kAlphabet[(group >> 12) & 63];
-  dst[2] = n == 2 ? kAlphabet[(group >> 6) & 63] : '=';
-  dst[3] = '=';
+  const auto* src = reinterpret_cast<const unsigned char*>(bytes.data());
+  auto* out = reinterpret_cast<unsigned char*>(dst);
+  const size_t head = (n - 1) / 3 * 3;
+  constexpr size_t kSlice = size_t{3} << 28;  // whole groups, well within an int
+  for (size_t done = 0; done < head;) {
+    const size_t length = std::min(kSlice, head - done);
+    EVP_EncodeBlock(out, src + done, static_cast<int>(length));
+    out += length / 3 * 4;
+    done += length;
+  }
+  unsigned char last[5];
+  EVP_EncodeBlock(last, src + head, static_cast<int>(n - head));
+  std::memcpy(out, last, 4);
 }
 
 void AppendBase64(std::string& out, std::string_view bytes) {
@@ -186,78 +169,8 @@ std::string EncodeBinary(std::string_view bytes) {
 
 namespace {
 
-// Decoding tables for whole groups: the four characters of a group looked up in one table each
-// and or-ed give the group's three bytes in memory order (little-endian), with bit 24 set when any
-// of them is not an alphabet character.
-struct TBase64Tables {
-  uint32_t d[4][256];
-};
-
-constexpr uint32_t kBadSymbol = 0x01000000;
-
-constexpr TBase64Tables MakeBase64Tables() {
-  TBase64Tables t{};
-  for (int c = 0; c < 256; ++c) {
-    int v = -1;
-    if (c >= 'A' && c <= 'Z') v = c - 'A';
-    if (c >= 'a' && c <= 'z') v = c - 'a' + 26;
-    if (c >= '0' && c <= '9') v = c - '0' + 52;
-    if (c == '+') v = 62;
-    if (c == '/') v = 63;
-    if (v < 0) {
-      for (auto& table : t.d) table[c] = kBadSymbol;
-      continue;
-    }
-    const auto u = static_cast<uint32_t>(v);
-    t.d[0][c] = u << 2;
-    t.d[1][c] = (u >> 4) | ((u & 0xF) << 12);
-    t.d[2][c] = ((u >> 2) << 8) | ((u & 3) << 22);
-    t.d[3][c] = u << 16;
-  }
-  return t;
-}
-
-constexpr TBase64Tables kBase64 = MakeBase64Tables();
-
-uint32_t DecodeGroup(const unsigned char* p) {
-  return kBase64.d[0][p[0]] | kBase64.d[1][p[1]] | kBase64.d[2][p[2]] | kBase64.d[3][p[3]];
-}
-
-}  // namespace
-
-// Whole, correctly padded groups of alphabet characters (what the clients and this server write)
-// decoded in one pass; anything else is left to the tolerant decoder.
-bool TryDecodeCleanBase64(std::string_view base64, std::string& out) {
-  static_assert(std::endian::native == std::endian::little, "group tables are laid out little-endian");
-  out.clear();
-  if (base64.empty()) return true;
-  if (base64.size() % 4 != 0) return false;
-  const auto* in = reinterpret_cast<const unsigned char*>(base64.data());
-  const size_t groups = base64.size() / 4;
-  const size_t pad = in[base64.size() - 1] != '=' ? 0 : in[base64.size() - 2] != '=' ? 1 : 2;
-  // One byte of slack: each group stores four bytes, the next group overwrites the fourth.
-  out.resize(groups * 3 + 1);
-  auto* dst = reinterpret_cast<unsigned char*>(out.data());
-  uint32_t bad = 0;
-  size_t g = 0;
-  for (; g + 1 < groups; ++g) {
-    const uint32_t x = DecodeGroup(in + 4 * g);
-    bad |= x;
-    std::memcpy(dst + 3 * g, &x, 4);
-  }
-  unsigned char last[4] = {in[4 * g], in[4 * g + 1], in[4 * g + 2], in[4 * g + 3]};
-  if (pad >= 1) last[3] = 'A';
-  if (pad == 2) last[2] = 'A';
-  const uint32_t x = DecodeGroup(last);
-  bad |= x;
-  std::memcpy(dst + 3 * g, &x, 4);
-  if (bad & kBadSymbol) return false;
-  out.resize(groups * 3 - pad);
-  return true;
-}
-
 // A text of whole, correctly padded base64 groups (what the clients and this server write).
-static bool IsCleanBase64(std::string_view s) {
+bool IsCleanBase64(std::string_view s) {
   if (s.empty() || s.size() % 4 != 0) return false;
   size_t body = s.size();
   if (s[body - 1] == '=') --body;
@@ -267,23 +180,33 @@ static bool IsCleanBase64(std::string_view s) {
   return true;
 }
 
-std::string DecodeBinary(std::string_view base64) {
-  std::string fast;
-  if (TryDecodeCleanBase64(base64, fast)) return fast;
-  if (IsCleanBase64(base64) && base64.size() <= static_cast<size_t>(std::numeric_limits<int>::max())) {
-    const size_t pad = base64.size() - base64.find_last_not_of('=') - 1;
-    std::string out(base64.size() / 4 * 3, '\0');
-    const int n = EVP_DecodeBlock(reinterpret_cast<unsigned char*>(out.data()),
-                                  reinterpret_cast<const unsigned char*>(base64.data()),
-                                  static_cast<int>(base64.size()));
-    if (n >= 0) {
-      out.resize(static_cast<size_t>(n) - pad);
-      return out;
-    }
+}  // namespace
+
+// OpenSSL's decoder takes "=" anywhere as a zero sextet and skips blanks at the ends, so the text
+// is checked to be clean first; anything else is left to the tolerant decoder.
+bool TryDecodeCleanBase64(std::string_view base64, std::string& out) {
+  out.clear();
+  if (base64.empty()) return true;
+  if (!IsCleanBase64(base64) || base64.size() > static_cast<size_t>(std::numeric_limits<int>::max()))
+    return false;
+  const size_t pad = base64.size() - base64.find_last_not_of('=') - 1;
+  out.resize(base64.size() / 4 * 3);
+  const int n = EVP_DecodeBlock(reinterpret_cast<unsigned char*>(out.data()),
+                                reinterpret_cast<const unsigned char*>(base64.data()),
+                                static_cast<int>(base64.size()));
+  if (n < 0) {
+    out.clear();
+    return false;
   }
+  out.resize(static_cast<size_t>(n) - pad);
+  return true;
+}
+
+std::string DecodeBinary(std::string_view base64) {
+  std::string clean;
+  if (TryDecodeCleanBase64(base64, clean)) return clean;
   // Keep only alphabet characters (line breaks, blanks and stray bytes are skipped, padding
   // is recomputed), so any input decodes without failing and without reading out of bounds.
-  std::string clean;
   clean.reserve(base64.size());
   for (unsigned char c : base64)
     if (Base64Value(c) >= 0) clean.push_back(static_cast<char>(c));

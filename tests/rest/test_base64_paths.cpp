@@ -33,6 +33,10 @@ TEST(Base64Paths, EveryLengthEncodesAsOpenSslAndDecodesBackInOnePass) {
     std::string appended = "x";
     AppendBase64(appended, bytes);
     EXPECT_EQ(appended, "x" + encoded);
+    // Written in place, the text takes its own room and not a byte more.
+    std::string room(Base64Length(size) + 1, 'Z');
+    EncodeBase64To(room.data(), bytes);
+    EXPECT_EQ(room, encoded + "Z") << size;
     std::string decoded;
     ASSERT_TRUE(TryDecodeCleanBase64(encoded, decoded)) << size;
     EXPECT_EQ(decoded, bytes) << size;
