@@ -1,4 +1,4 @@
-// The base64 encoder against OpenSSL's for every tail length, and the one-pass decoder of clean
+// The base64 encoder (OpenSSL's, written in place) for every tail length, and the one-pass decoder of clean
 // texts against the tolerant decoder it stands in front of: the same bytes for every clean text,
 // and every other text left to the tolerant one (line breaks, missing padding, stray characters).
 
