@@ -247,6 +247,7 @@ std::string DecodeBinary(std::string_view base64) {
   if (TryDecodeCleanBase64(base64, clean)) return clean;
   // Keep only alphabet characters (line breaks, blanks and stray bytes are skipped, padding
   // is recomputed), so any input decodes without failing and without reading out of bounds.
+  clean.clear();
   clean.reserve(base64.size());
   for (unsigned char c : base64)
     if (Base64Value(c) >= 0) clean.push_back(static_cast<char>(c));
