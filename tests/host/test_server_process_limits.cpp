@@ -99,9 +99,15 @@ class ServerLimitsTest : public ::testing::Test {
     ASSERT_EQ(std::system(command.c_str()), 0);
     port_ = UnusedLoopbackPort();
     WriteConfig(home_.path(), {home_.text() + "Livrexa.FDB", home_.text() + "Backup", "", port_, 12});
+    if (!LimitLines().empty()) {
+      std::string config = ReadFileBytes(ConfigPath(home_.path()));
+      WriteFileBytes(ConfigPath(home_.path()), config + "[LIMITES]\r\n" + LimitLines());
+    }
     server_ = std::make_unique<TServer>(home_.path(), runtime_);
     ASSERT_TRUE(server_->WaitForOutput("Porta " + std::to_string(port_)));
   }
+  // Lines of a [LIMITES] section written into Config1.ini before the server starts.
+  virtual std::string LimitLines() const { return ""; }
   livrexa::testing::RawReply Ask(const std::string& target, const std::string& headers = "",
                                  const std::string& body = "") {
     return livrexa::testing::Exchange(
@@ -138,6 +144,25 @@ TEST_F(ServerLimitsTest, AmbiguousFramingIsRefusedAndTheRawQueryCannotMoveASeque
   EXPECT_EQ(reply.status, 200);
   EXPECT_EQ(reply.body.find("TABELA\":\"ey"), std::string::npos) << "no rows: " << reply.body;
   EXPECT_TRUE(server_->WaitForOutput("no permission for USAGE access to GENERATOR RDB$1"));
+}
+
+// Limits of Config1.ini: four connections from one address, and a value the server refuses.
+class ServerLimitSettingsTest : public ServerLimitsTest {
+ protected:
+  std::string LimitLines() const override { return "ConexoesPorEndereco=4\r\nParametrosMaximos=zero\r\n"; }
+};
+
+TEST_F(ServerLimitSettingsTest, TheHomesLimitsApplyAndARefusedValueIsLogged) {
+  EXPECT_TRUE(server_->WaitForOutput("ParametrosMaximos=zero: valor inválido"));
+  std::vector<int> held;
+  for (int i = 0; i < 4; ++i) held.push_back(ConnectFrom(port_, "127.0.0.2"));
+  std::this_thread::sleep_for(200ms);
+  const int extra = ConnectFrom(port_, "127.0.0.2");
+  EXPECT_TRUE(ClosedSoon(extra)) << "fifth connection of one address";
+  ::close(extra);
+  const auto reply = Ask("/ValidaUsuario?Usuario=ADMIN&Senha=ADMIN");
+  EXPECT_NE(reply.body.find("\"RESPOSTA\":\"MQ==\""), std::string::npos) << reply.raw;
+  for (const int fd : held) ::close(fd);
 }
 
 }  // namespace

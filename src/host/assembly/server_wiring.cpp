@@ -9,9 +9,11 @@
 #include "handlers/fb_environment.h"
 #include "handlers/fb_pool.h"
 #include "handlers/fb_query.h"
+#include "handlers/handler_limits.h"
 #include "handlers/host_services.h"
 #include "handlers/tdm.h"
 #include "handlers/tdm_dispatch.h"
+#include "host/assembly/limit_settings.h"
 #include "host/backup_files.h"
 #include "rest/listener.h"
 
@@ -32,7 +34,8 @@ int BindErrorNumber(const std::string& message) {
 
 class TPoolerListener : public TListenerControl {
  public:
-  explicit TPoolerListener(std::filesystem::path home) : home_(std::move(home)) {}
+  TPoolerListener(std::filesystem::path home, TLimitSettings limits)
+      : home_(std::move(home)), limits_(std::move(limits)) {}
   void Deactivate() override {
     if (pooler_) pooler_->SetActive(false);
     pooler_.reset();
@@ -64,10 +67,12 @@ class TPoolerListener : public TListenerControl {
     pooler->ProgramFolder = home_ / "www";
     pooler->StaticFolder = home_ / "www";
     pooler->ServicePort = static_cast<uint16_t>(port);
+    ApplyListenerLimits(limits_, *pooler);
     return pooler;
   }
 
   std::filesystem::path home_;
+  TLimitSettings limits_;
   std::unique_ptr<TRESTServicePooler> pooler_;
   int port_ = 0;
 };
@@ -116,10 +121,15 @@ THostWiring ServerWiring(const THostOptions& options) {
   RegisterCatalogueOperations();
   RegisterCirculationOperations();
 
+  TLimitSettings limits = ReadLimitSettings(options.home);
+  ApplyHandlerLimits(limits, HandlerLimits());
+
   THostWiring wiring;
-  wiring.makeListener = [home = options.home](THostServices& services) -> std::unique_ptr<TListenerControl> {
+  wiring.makeListener = [home = options.home, limits = std::move(limits)](
+                            THostServices& services) -> std::unique_ptr<TListenerControl> {
     SetHost(&services);
-    return std::make_unique<TPoolerListener>(home);
+    for (const std::string& problem : limits.problems) services.AppendLog(problem);
+    return std::make_unique<TPoolerListener>(home, limits);
   };
   wiring.validaLogin = [](THostServices& services, const std::string& user, const std::string& password) {
     SetHost(&services);
