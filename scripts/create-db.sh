@@ -40,7 +40,7 @@ while [ $# -gt 0 ]; do
 done
 [ -n "$database" ] || usage
 
-# The same test as the server's (src/handlers/fb_database_name.h).
+# The same test as the server's (src/handlers/gateway/database_name.h).
 is_server_name() {
   local name="$1"
   shopt -s nocasematch
@@ -114,7 +114,7 @@ mkdir -p "$(dirname "$database")"
 # The installation whose character-set module is copied.
 fbhome="${LIVREXA_FIREBIRD_HOME:-$(find_fbhome)}"
 
-# The same folder layout and configuration the server writes (src/handlers/fb_environment.cpp).
+# The same folder layout and configuration the server writes (src/handlers/gateway/environment.cpp).
 mkdir -p "$fbdir/lock" "$fbdir/tmp" "$fbdir/intl"
 conf="# Written by the Livrexa server at start; changes here are overwritten.
 ServerMode = SuperClassic

@@ -1,6 +1,6 @@
 #include "host/server_host.h"
 
-#include "handlers/fb_database_name.h"
+#include "handlers/gateway/database_name.h"
 #include "host/backup_files.h"
 #include "host/computer_name.h"
 #include "host/config_file.h"
