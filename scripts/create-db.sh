@@ -5,12 +5,14 @@
 #
 #   scripts/create-db.sh [--demo] [--firebird-dir DIR] DATABASE
 #
-# --demo              also load db/demo.sql (administrator "admin" with password "admin",
-#                     user number 1, and a few authors, holdings, readers and classes)
+# --demo              also load db/demo.sql (administrator ADMIN with password ADMIN, user
+#                     number 1, and a few authors, publishers, classifications, item types,
+#                     languages, holdings with their contents, readers and classes)
 # --firebird-dir DIR  the Firebird folder (configuration, locks, temporary files) to use; give
-#                     the server's own folder if a server may have the file open. Default:
-#                     $LIVREXA_FIREBIRD_DIR, else $XDG_DATA_HOME/livrexa/firebird, else
-#                     ~/.local/share/livrexa/firebird — the server's default too.
+#                     the server's own folder if a server may have the file open: HOME/.firebird
+#                     in the server's home (or $LIVREXA_FIREBIRD_DIR when the server has it set).
+#                     Default: $LIVREXA_FIREBIRD_DIR, else $XDG_DATA_HOME/livrexa/firebird, else
+#                     ~/.local/share/livrexa/firebird.
 #
 # The file must not exist yet. The new database has page size 4096 and character set UTF8, and
 # its on-disk structure is that of the engine that creates it (ODS 12 with Firebird 3, ODS 13
@@ -20,7 +22,7 @@
 set -euo pipefail
 
 usage() {
-  sed -n '2,19p' "$0" | sed 's/^# \{0,1\}//'
+  sed -n '2,21p' "$0" | sed 's/^# \{0,1\}//'
   exit 2
 }
 
