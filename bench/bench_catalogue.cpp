@@ -17,9 +17,8 @@
 #include <vector>
 
 #include "bench/large_library.h"
-#include "handlers/fb_connection.h"
-#include "handlers/fb_pool.h"
-#include "handlers/fb_query.h"
+#include "handlers/gateway/connection.h"
+#include "handlers/gateway/query.h"
 #include "rest/json_value.h"
 #include "rest/text_codec.h"
 

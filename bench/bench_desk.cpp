@@ -24,7 +24,7 @@
 #include <vector>
 
 #include "bench/large_library.h"
-#include "handlers/fb_pool.h"
+#include "handlers/gateway/connection.h"
 #include "handlers/local_clock.h"
 #include "rest/json_value.h"
 #include "rest/mem_table.h"

@@ -17,10 +17,9 @@
 #include <vector>
 
 #include "bench/large_library.h"
-#include "handlers/fb_connection.h"
-#include "handlers/fb_pool.h"
-#include "handlers/fb_query.h"
-#include "handlers/fb_tools.h"
+#include "handlers/gateway/connection.h"
+#include "handlers/gateway/query.h"
+#include "handlers/gateway/tools.h"
 #include "handlers/local_clock.h"
 #include "rest/dw_params.h"
 #include "rest/json_param.h"

@@ -24,11 +24,9 @@
 #include <thread>
 #include <vector>
 
-#include "handlers/fb_connection.h"
-#include "handlers/fb_environment.h"
-#include "handlers/fb_pool.h"
-#include "handlers/fb_query.h"
-#include "handlers/fb_tools.h"
+#include "handlers/gateway/connection.h"
+#include "handlers/gateway/query.h"
+#include "handlers/gateway/tools.h"
 
 namespace fs = std::filesystem;
 using namespace livrexa;

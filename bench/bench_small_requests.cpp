@@ -30,10 +30,9 @@
 #include <vector>
 
 #include "bench/large_library.h"
-#include "handlers/fb_connection.h"
-#include "handlers/fb_pool.h"
-#include "handlers/fb_query.h"
-#include "handlers/fb_tools.h"
+#include "handlers/gateway/connection.h"
+#include "handlers/gateway/query.h"
+#include "handlers/gateway/tools.h"
 #include "rest/http_request.h"
 #include "rest/http_server.h"
 #include "rest/json_value.h"

@@ -23,7 +23,7 @@
 #include <thread>
 #include <vector>
 
-#include "handlers/fb_environment.h"
+#include "handlers/gateway/connection.h"
 #include "handlers/host_services.h"
 #include "handlers/tdm.h"
 #include "handlers/tdm_dispatch.h"

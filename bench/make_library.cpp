@@ -28,9 +28,8 @@
 #include <vector>
 
 #include "bench/large_library.h"
-#include "handlers/fb_connection.h"
-#include "handlers/fb_pool.h"
-#include "handlers/fb_query.h"
+#include "handlers/gateway/connection.h"
+#include "handlers/gateway/query.h"
 #include "handlers/local_clock.h"
 #include "rest/wire_numbers.h"
 

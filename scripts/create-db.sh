@@ -5,12 +5,14 @@
 #
 #   scripts/create-db.sh [--demo] [--firebird-dir DIR] DATABASE
 #
-# --demo              also load db/demo.sql (administrator "admin" with password "admin",
-#                     user number 1, and a few authors, holdings, readers and classes)
+# --demo              also load db/demo.sql (administrator ADMIN with password ADMIN, user
+#                     number 1, and a few authors, publishers, classifications, item types,
+#                     languages, holdings with their contents, readers and classes)
 # --firebird-dir DIR  the Firebird folder (configuration, locks, temporary files) to use; give
-#                     the server's own folder if a server may have the file open. Default:
-#                     $LIVREXA_FIREBIRD_DIR, else $XDG_DATA_HOME/livrexa/firebird, else
-#                     ~/.local/share/livrexa/firebird — the server's default too.
+#                     the server's own folder if a server may have the file open: HOME/.firebird
+#                     in the server's home (or $LIVREXA_FIREBIRD_DIR when the server has it set).
+#                     Default: $LIVREXA_FIREBIRD_DIR, else $XDG_DATA_HOME/livrexa/firebird, else
+#                     ~/.local/share/livrexa/firebird.
 #
 # The file must not exist yet. The new database has page size 4096 and character set UTF8, and
 # its on-disk structure is that of the engine that creates it (ODS 12 with Firebird 3, ODS 13
@@ -20,7 +22,7 @@
 set -euo pipefail
 
 usage() {
-  sed -n '2,19p' "$0" | sed 's/^# \{0,1\}//'
+  sed -n '2,21p' "$0" | sed 's/^# \{0,1\}//'
   exit 2
 }
 
@@ -40,7 +42,7 @@ while [ $# -gt 0 ]; do
 done
 [ -n "$database" ] || usage
 
-# The same test as the server's (src/handlers/fb_database_name.h).
+# The same test as the server's (src/handlers/gateway/database_name.h).
 is_server_name() {
   local name="$1"
   shopt -s nocasematch
@@ -114,7 +116,7 @@ mkdir -p "$(dirname "$database")"
 # The installation whose character-set module is copied.
 fbhome="${LIVREXA_FIREBIRD_HOME:-$(find_fbhome)}"
 
-# The same folder layout and configuration the server writes (src/handlers/fb_environment.cpp).
+# The same folder layout and configuration the server writes (src/handlers/gateway/environment.cpp).
 mkdir -p "$fbdir/lock" "$fbdir/tmp" "$fbdir/intl"
 conf="# Written by the Livrexa server at start; changes here are overwritten.
 ServerMode = SuperClassic

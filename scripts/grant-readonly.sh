@@ -35,7 +35,7 @@ while [ $# -gt 0 ]; do
 done
 [ -n "$database" ] || usage
 
-# The same test as the server's (src/handlers/fb_database_name.h).
+# The same test as the server's (src/handlers/gateway/database_name.h).
 is_server_name() {
   local name="$1"
   shopt -s nocasematch

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs every Debian 12 package the Livrexa server needs to build, run and test.
-# Idempotent and non-interactive; run as root (or through sudo).
+# Idempotent and non-interactive; run as root (or through sudo) when a package is missing.
 set -euo pipefail
 
 packages=(
@@ -28,9 +28,19 @@ packages=(
   dpkg-dev curl systemd
 )
 
+# Only a package that is missing brings apt-get in, so a second run returns at once (and needs
+# neither root nor the network).
+missing=()
+for package in "${packages[@]}"; do
+  status="$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)"
+  # (one status per architecture the package is known for)
+  case "$status" in *"install ok installed"*) ;; *) missing+=("$package") ;; esac
+done
+if [ "${#missing[@]}" -eq 0 ]; then exit 0; fi
+
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 
 export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update -qq
-$SUDO apt-get install -y -qq --no-install-recommends "${packages[@]}"
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

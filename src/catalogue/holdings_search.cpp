@@ -95,9 +95,12 @@ std::string UpperCaseText(std::string_view text) {
   return out;
 }
 
-void PesquisaAcervo(TDM& dm, const std::string& Filtro, const std::string& Filtro2, bool Desativados) {
+namespace {
+
+// The search text as the mode compares it: a number for the record and accession numbers, a
+// pattern with "%" on both sides for keywords and contents, a prefix pattern otherwise.
+std::string SearchText(const std::string& Filtro, int mode) {
   std::string text(Trim(Filtro));
-  const int mode = StrToInt(Filtro2);
   if (!text.empty()) {
     if (mode == 1 || mode == 9) {
       text = std::to_string(StrToIntDef(text, 0));
@@ -107,9 +110,10 @@ void PesquisaAcervo(TDM& dm, const std::string& Filtro, const std::string& Filtr
       text += "%";
     }
   }
-  const std::string q = SqlPatternLiteral(text);
+  return text;
+}
 
-  TFbQuery& query = dm.Query1;
+void AddHoldingsSelect(TFbQuery& query, bool Desativados) {
   query.SetSql({"Select T09.*, T07_Classificacao, T06_Editora, T08_TipoItem ",
                 "From T09_ACERVO T09, T07_CLASSI, T06_EDITOR, T08_TIPOS1 ",
                 "Where T09_NumClassific = T07_NumClassific ", "and T09_NumEditora = T06_NumEditora ",
@@ -120,7 +124,10 @@ void PesquisaAcervo(TDM& dm, const std::string& Filtro, const std::string& Filtr
     query.SQL.Add("T09_Exclusao is Null ");
     query.SQL.Add("and (T09_NaoEmprestar = False or T09_Baixa is not Null) ");
   }
+}
 
+// The modes that filter whatever the text: lent items, and the contents and author subqueries.
+void AddModeFilters(TFbQuery& query, int mode, const std::string& q) {
   if (mode == 2) query.SQL.Add("and T09_Emprestado = True ");
   if (mode == 7) {
     query.SQL.Add("and T09_NumAcervo in (Select Distinct T11_NumAcervo From T11_INDICE ");
@@ -130,43 +137,46 @@ void PesquisaAcervo(TDM& dm, const std::string& Filtro, const std::string& Filtr
     query.SQL.Add("and T09_NumAcervo in (Select T10_NumAcervo From T10_LINKAU, T05_AUTOR1 ");
     query.SQL.Add("Where T10_NumAutor = T05_NumAutor and Upper(T05_Autor) like " + q + ") ");
   }
+}
 
-  if (!text.empty()) {
-    switch (mode) {
-      case 0:
-        query.SQL.Add("and Upper(T09_Titulo) like " + SqlPatternLiteral(UpperCaseText(text)) + " ");
-        break;
-      case 1:
-        query.SQL.Add("and T09_NumAcervo = " + text + " ");
-        break;
-      case 3:
-        query.SQL.Add("and T06_Editora like " + q + " ");
-        break;
-      case 4:
-        query.SQL.Add("and T08_TipoItem like " + q + " ");
-        break;
-      case 5:
-        query.SQL.Add("and T07_Classificacao like " + q + " ");
-        break;
-      case 6:
-        query.SQL.Add("and (T09_Palavras1 like " + q + " or T09_Palavras2 like " + q +
-                      " or T09_Palavras3 like " + q + " or T09_Palavras4 like " + q +
-                      " or T09_Palavras5 like " + q + ") ");
-        break;
-      case 9:
-        query.SQL.Add("and T09_Tombo = " + text + " ");
-        break;
-      case 10:
-        query.SQL.Add("and (T09_CDD like " + q + " or T09_CDU like " + q + ") ");
-        break;
-      case 11:
-        query.SQL.Add("and Upper(T09_Cutter) like " + q + " ");
-        break;
-      default:
-        break;
-    }
+void AddTextFilter(TFbQuery& query, int mode, const std::string& text, const std::string& q) {
+  if (text.empty()) return;
+  switch (mode) {
+    case 0:
+      query.SQL.Add("and Upper(T09_Titulo) like " + SqlPatternLiteral(UpperCaseText(text)) + " ");
+      break;
+    case 1:
+      query.SQL.Add("and T09_NumAcervo = " + text + " ");
+      break;
+    case 3:
+      query.SQL.Add("and T06_Editora like " + q + " ");
+      break;
+    case 4:
+      query.SQL.Add("and T08_TipoItem like " + q + " ");
+      break;
+    case 5:
+      query.SQL.Add("and T07_Classificacao like " + q + " ");
+      break;
+    case 6:
+      query.SQL.Add("and (T09_Palavras1 like " + q + " or T09_Palavras2 like " + q +
+                    " or T09_Palavras3 like " + q + " or T09_Palavras4 like " + q +
+                    " or T09_Palavras5 like " + q + ") ");
+      break;
+    case 9:
+      query.SQL.Add("and T09_Tombo = " + text + " ");
+      break;
+    case 10:
+      query.SQL.Add("and (T09_CDD like " + q + " or T09_CDU like " + q + ") ");
+      break;
+    case 11:
+      query.SQL.Add("and Upper(T09_Cutter) like " + q + " ");
+      break;
+    default:
+      break;
   }
+}
 
+void AddOrder(TFbQuery& query, int mode) {
   switch (mode) {
     case 0:
       query.SQL.Add("Order By T09_Titulo, T09_Volume ");
@@ -201,6 +211,20 @@ void PesquisaAcervo(TDM& dm, const std::string& Filtro, const std::string& Filtr
     default:
       break;
   }
+}
+
+}  // namespace
+
+void PesquisaAcervo(TDM& dm, const std::string& Filtro, const std::string& Filtro2, bool Desativados) {
+  const int mode = StrToInt(Filtro2);
+  const std::string text = SearchText(Filtro, mode);
+  const std::string q = SqlPatternLiteral(text);
+
+  TFbQuery& query = dm.Query1;
+  AddHoldingsSelect(query, Desativados);
+  AddModeFilters(query, mode, q);
+  AddTextFilter(query, mode, text, q);
+  AddOrder(query, mode);
   query.Open();
 }
 

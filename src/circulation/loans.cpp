@@ -2,7 +2,7 @@
 
 #include "circulation/loans.h"
 
-#include "handlers/fb_error.h"
+#include "handlers/gateway/errors.h"
 #include "handlers/tdm_operations.h"
 
 namespace livrexa {

@@ -9,7 +9,7 @@
 #include <mutex>
 #include <thread>
 
-#include "handlers/fb_connection.h"
+#include "handlers/gateway/connection.h"
 #include "rest/http_types.h"
 
 namespace livrexa {

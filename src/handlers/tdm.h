@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "handlers/fb_connection.h"
-#include "handlers/fb_query.h"
+#include "handlers/gateway/connection.h"
+#include "handlers/gateway/query.h"
 #include "rest/mem_table.h"
 #include "rest/server_method_module.h"
 

@@ -2,7 +2,7 @@
 
 #include <iterator>
 
-#include "handlers/fb_sql_text.h"
+#include "handlers/gateway/query.h"
 #include "handlers/handler_limits.h"
 #include "handlers/host_services.h"
 #include "handlers/local_clock.h"

@@ -13,7 +13,7 @@
 #include <type_traits>
 #include <utility>
 
-#include "handlers/fb_connection.h"
+#include "handlers/gateway/connection.h"
 
 namespace livrexa {
 

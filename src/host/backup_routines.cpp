@@ -81,7 +81,7 @@ struct TBackupRoutines::TBackupRun {
   bool copied = false;               // file 2 is a copy of it
 };
 
-void TBackupRoutines::GeraBackup(const std::string& database, const std::string& file1,
+void TBackupRoutines::MakeBackup(const std::string& database, const std::string& file1,
                                  const std::string& file2, int diasBackup, TDone done) {
   auto run = std::make_shared<TBackupRun>();
   run->database = database;
@@ -223,8 +223,8 @@ void TBackupRoutines::DeleteOldBackups(const std::string& folder, int keep, cons
   }
 }
 
-void TBackupRoutines::RestauraBackup(const std::string& database, const std::string& backupFile,
-                                     TRestoreDone done) {
+void TBackupRoutines::RestoreBackup(const std::string& database, const std::string& backupFile,
+                                    TRestoreDone done) {
   auto fail = [this, done](const std::string& message) {
     LogFailure("Erro no restore - ", message, "*** Erro no restore ***");
     if (done) done(message);

@@ -1,5 +1,5 @@
 #pragma once
-// The daily backup (GeraBackup) and the restore (RestauraBackup): gbak runs as a child process;
+// The daily backup (MakeBackup) and the restore (RestoreBackup): gbak runs as a child process;
 // its end is handed back to the host's thread, where the files are checked and the log written.
 // A restore writes a new file beside the database and replaces the database only when gbak
 // succeeded and the new file opens: a failed restore leaves the database where it was.
@@ -68,9 +68,9 @@ class TBackupRoutines {
 
   // `done` runs on the host's thread once the routine's last log entry is written. `diasBackup`:
   // how many daily backups each folder keeps once the new one passed its check (0: all).
-  void GeraBackup(const std::string& database, const std::string& file1, const std::string& file2,
+  void MakeBackup(const std::string& database, const std::string& file1, const std::string& file2,
                   int diasBackup, TDone done);
-  void RestauraBackup(const std::string& database, const std::string& backupFile, TRestoreDone done);
+  void RestoreBackup(const std::string& database, const std::string& backupFile, TRestoreDone done);
 
   TBackupTools& Tools() { return tools_; }
   // Waits for the gbak children and their hand-back to be posted (tests, shutdown).

@@ -31,13 +31,13 @@ int RunHeadless(const THostOptions& options, THostWiring wiring) {
   TSystemClock clock;
   TServerHost* hostPointer = nullptr;
   THostTimer& timer = loop.CreateTimer(std::chrono::milliseconds(kBackupTimerIntervalMs), [&] {
-    if (hostPointer) hostPointer->JvTimer1Timer();
+    if (hostPointer) hostPointer->OnTimer();
   });
   TServerHost host(options.home, settings, view, loop, timer, *listener, clock, wiring.backupTools);
   hostPointer = &host;
 
   try {
-    switch (host.FormShow()) {
+    switch (host.Start()) {
       case TServerHost::TStartOutcome::Serving:
         break;
       case TServerHost::TStartOutcome::NotConfigured:

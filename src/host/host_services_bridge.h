@@ -25,8 +25,8 @@ class THostServicesBridge : public THostServices {
   }
   std::string LocalDB() const override { return settings_.LocalDB(); }
   std::string Title() const override { return settings_.Title(); }
-  std::string StatusAtualizacao() const override { return settings_.StatusAtualizacao(); }
-  void SetStatusAtualizacao(const std::string& status) override { settings_.SetStatusAtualizacao(status); }
+  std::string StatusAtualizacao() const override { return settings_.UpdateStatus(); }
+  void SetStatusAtualizacao(const std::string& status) override { settings_.SetUpdateStatus(status); }
   void CheckUpdate() override { checker_.CheckUpdate(); }
   std::string SupportAddress() const override { return kSupportAddress; }
 

@@ -21,7 +21,7 @@ std::string THostSettings::LocalDB() const {
   return values_.vLocalDB;
 }
 
-int THostSettings::Porta() const {
+int THostSettings::Port() const {
   std::lock_guard guard(lock_);
   return values_.vPorta;
 }
@@ -36,12 +36,12 @@ void THostSettings::SetTitle(const std::string& title) {
   title_ = title;
 }
 
-std::string THostSettings::StatusAtualizacao() const {
+std::string THostSettings::UpdateStatus() const {
   std::lock_guard guard(lock_);
   return statusAtualizacao_;
 }
 
-void THostSettings::SetStatusAtualizacao(const std::string& status) {
+void THostSettings::SetUpdateStatus(const std::string& status) {
   std::lock_guard guard(lock_);
   statusAtualizacao_ = status;
 }

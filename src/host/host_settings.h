@@ -29,13 +29,13 @@ class THostSettings {
   void Clear();
 
   std::string LocalDB() const;
-  int Porta() const;
+  int Port() const;
 
   std::string Title() const;
   void SetTitle(const std::string& title);
 
-  std::string StatusAtualizacao() const;
-  void SetStatusAtualizacao(const std::string& status);
+  std::string UpdateStatus() const;
+  void SetUpdateStatus(const std::string& status);
 
  private:
   mutable std::mutex lock_;

@@ -1,6 +1,6 @@
 #include "host/server_host.h"
 
-#include "handlers/fb_database_name.h"
+#include "handlers/gateway/database_name.h"
 #include "host/backup_files.h"
 #include "host/computer_name.h"
 #include "host/config_file.h"
@@ -42,7 +42,7 @@ std::string TServerHost::HomeFolderText() const {
   return HomeText(home_);
 }
 
-TServerHost::TStartOutcome TServerHost::FormShow() {
+TServerHost::TStartOutcome TServerHost::Start() {
   settings_.Clear();
   view_.ShowStatusPanels(HomeFolderText(), "Nome desse computador: " + NomeComputador());
   if (fs::exists(ConfigPath(home_)))
@@ -55,7 +55,7 @@ TServerHost::TStartOutcome TServerHost::FormShow() {
   if (IsServerDatabaseName(database)) {
     TServerProbe probe = ProbeServer(database);
     if (probe.outcome == TServerProbe::TOutcome::Attached) {
-      BotaoOKClick();
+      ApplySettings();
       return TStartOutcome::Serving;
     }
     view_.ShowMessage(kServerDatabaseFailed + database + ":\r" + probe.message);
@@ -64,7 +64,7 @@ TServerHost::TStartOutcome TServerHost::FormShow() {
                                                                 : TStartOutcome::NotConfigured;
   }
   if (DatabaseFound()) {
-    BotaoOKClick();
+    ApplySettings();
     return TStartOutcome::Serving;
   }
   view_.ShowMessage(kDatabaseNotFound);
@@ -101,8 +101,8 @@ std::string TServerHost::RestoreRefusal() const {
   return IsServerDatabaseName(database) ? kRestoreOnServer + database : "";
 }
 
-void TServerHost::BotaoOKClick() {
-  int port = settings_.Porta();
+void TServerHost::ApplySettings() {
+  int port = settings_.Port();
   listener_.Activate(port);  // a failure leaves title and timer as they were
   ShowServing(port);
 }
@@ -114,7 +114,7 @@ void TServerHost::ShowServing(int port) {
   timer_.Enable();
 }
 
-void TServerHost::JvTimer1Timer() {
+void TServerHost::OnTimer() {
   if (backupRunning_) return;
   TTimePoint now = clock_.Now();
   TLocalTime today = ToLocalTime(now);
@@ -144,7 +144,7 @@ void TServerHost::JvTimer1Timer() {
   Log("*** Início do Backup ***");
   Log("Iniciou em: " + TimeText(now));
   Log(" ");
-  backup_.GeraBackup(values.vLocalDB, file1, file2, values.vDiasBackup, [this, now] {
+  backup_.MakeBackup(values.vLocalDB, file1, file2, values.vDiasBackup, [this, now] {
     TTimePoint end = clock_.Now();
     Log("");
     Log("Terminou em: " + TimeText(end));
@@ -189,7 +189,7 @@ void TServerHost::RunRestore(const std::string& backupFile, std::function<void()
     return;
   }
   listener_.Deactivate();
-  backup_.RestauraBackup(settings_.LocalDB(), backupFile, [this, done](const std::string& failure) {
+  backup_.RestoreBackup(settings_.LocalDB(), backupFile, [this, done](const std::string& failure) {
     if (!failure.empty()) view_.ShowMessage(std::string(kRestoreFailed) + "\r\r" + failure);
     if (done) done();
   });

@@ -44,7 +44,7 @@ class TServerHost {
   // check). A database on a Firebird server (a server name in vLocalDB) is checked by attaching
   // instead: when that fails, the engine's message is shown and the settings opened. A listener
   // that cannot start throws TPortError.
-  TStartOutcome FormShow();
+  TStartOutcome Start();
 
   // Whether vLocalDB names an existing file (not a folder), or a database on a Firebird server
   // that attaches.
@@ -56,18 +56,18 @@ class TServerHost {
 
   // (Re)starts the listener on vPorta, sets the title and enables the backup timer. Throws
   // TPortError when the listener cannot start; the title and the timer then stay as they were.
-  void BotaoOKClick();
+  void ApplySettings();
 
   // One tick of the backup timer.
-  void JvTimer1Timer();
+  void OnTimer();
 
   // The settings dialog's save. The new port is opened first: when it cannot be, TPortError is
   // thrown and the listener, Config1.ini, the settings and the title stay as they were. Then
-  // Config1.ini, the settings in memory, the title and the timer, as BotaoOKClick does.
+  // Config1.ini, the settings in memory, the title and the timer, as ApplySettings does.
   void SaveSettings(const TServerSettings& values);
 
-  // The restore dialog's run: listener off, RestauraBackup, then `done` on the host's thread
-  // (the dialog then restarts the listener with BotaoOKClick). A failed restore is shown in a
+  // The restore dialog's run: listener off, RestoreBackup, then `done` on the host's thread
+  // (the dialog then restarts the listener with ApplySettings). A failed restore is shown in a
   // message box before `done`. With the database on a server, only the refusal is shown.
   void RunRestore(const std::string& backupFile, std::function<void()> done);
 

@@ -139,22 +139,22 @@ void TUpdateChecker::Run() {
   try {
     int published = ManifestVersion(FetchManifest(address_));
     if (published <= currentVersion_)
-      AutoUpgrader1NoUpdateAvailable();
+      OnNoUpdateAvailable();
     else if (log_)
       log_("Nova versão do servidor disponível: " + std::to_string(published) + " (" + address_ + ")");
   } catch (const std::exception&) {
-    AutoUpgrader1HostUnreachable();
+    OnHostUnreachable();
   }
   std::lock_guard guard(lock_);
   running_ = false;
 }
 
-void TUpdateChecker::AutoUpgrader1NoUpdateAvailable() {
-  settings_.SetStatusAtualizacao(kStatusSemAtualizacao);
+void TUpdateChecker::OnNoUpdateAvailable() {
+  settings_.SetUpdateStatus(kStatusSemAtualizacao);
 }
 
-void TUpdateChecker::AutoUpgrader1HostUnreachable() {
-  settings_.SetStatusAtualizacao(kStatusErroAtualizacao);
+void TUpdateChecker::OnHostUnreachable() {
+  settings_.SetUpdateStatus(kStatusErroAtualizacao);
 }
 
 }  // namespace livrexa::host

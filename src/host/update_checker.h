@@ -38,8 +38,8 @@ class TUpdateChecker {
   void WaitIdle();
 
   // The checker's events.
-  void AutoUpgrader1NoUpdateAvailable();
-  void AutoUpgrader1HostUnreachable();
+  void OnNoUpdateAvailable();
+  void OnHostUnreachable();
 
  private:
   void Run();

@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "handlers/fb_connection.h"
-#include "handlers/fb_query.h"
+#include "handlers/gateway/connection.h"
+#include "handlers/gateway/query.h"
 #include "support/dataset_rows.h"
 #include "support/tdm_fixture.h"
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "handlers/fb_tools.h"
+#include "handlers/gateway/tools.h"
 #include "support/firebird_db.h"
 
 namespace livrexa::test {

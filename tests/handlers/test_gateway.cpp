@@ -8,9 +8,9 @@
 #include <sstream>
 
 #include "handlers/cripto_senha.h"
-#include "handlers/fb_client.h"
-#include "handlers/fb_sql_text.h"
-#include "handlers/fb_statement.h"
+#include "handlers/gateway/detail/client.h"
+#include "handlers/gateway/detail/statement.h"
+#include "handlers/gateway/query.h"
 #include "rest/errors.h"
 #include "support/firebird_db.h"
 

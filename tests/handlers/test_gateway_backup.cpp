@@ -7,8 +7,8 @@
 #include <chrono>
 #include <thread>
 
-#include "handlers/fb_environment.h"
-#include "handlers/fb_tools.h"
+#include "handlers/gateway/connection.h"
+#include "handlers/gateway/tools.h"
 #include "support/firebird_db.h"
 
 namespace livrexa::test {

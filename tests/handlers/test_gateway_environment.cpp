@@ -7,8 +7,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "handlers/fb_environment.h"
-#include "handlers/fb_tools.h"
+#include "handlers/gateway/connection.h"
+#include "handlers/gateway/tools.h"
 #include "rest/errors.h"
 #include "support/firebird_db.h"
 

@@ -5,8 +5,8 @@
 
 #include <ibase.h>
 
-#include "handlers/fb_client.h"
-#include "handlers/fb_tools.h"
+#include "handlers/gateway/detail/client.h"
+#include "handlers/gateway/tools.h"
 #include "support/firebird_db.h"
 
 namespace livrexa::test {

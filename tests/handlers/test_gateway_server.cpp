@@ -7,13 +7,11 @@
 #include <memory>
 #include <sstream>
 
-#include "handlers/fb_attachment.h"
-#include "handlers/fb_connection.h"
-#include "handlers/fb_database_name.h"
-#include "handlers/fb_environment.h"
-#include "handlers/fb_pool.h"
-#include "handlers/fb_query.h"
-#include "handlers/fb_tools.h"
+#include "handlers/gateway/connection.h"
+#include "handlers/gateway/database_name.h"
+#include "handlers/gateway/detail/attachment.h"
+#include "handlers/gateway/query.h"
+#include "handlers/gateway/tools.h"
 #include "support/firebird_db.h"
 #include "support/firebird_server.h"
 

@@ -8,7 +8,7 @@
 #include <set>
 #include <thread>
 
-#include "handlers/fb_client.h"
+#include "handlers/gateway/detail/client.h"
 #include "support/firebird_db.h"
 
 #include <ibase.h>

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <set>
 
-#include "handlers/fb_type_map.h"
+#include "handlers/gateway/detail/type_map.h"
 #include "rest/dataset_json.h"
 #include "rest/mem_table.h"
 #include "support/firebird_db.h"

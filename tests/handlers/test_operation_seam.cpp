@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "handlers/fb_error.h"
+#include "handlers/gateway/errors.h"
 #include "handlers/tdm_dispatch.h"
 #include "handlers/tdm_operations.h"
 #include "handlers/transaction.h"

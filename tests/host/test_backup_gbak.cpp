@@ -39,7 +39,7 @@ class GbakTest : public ::testing::Test {
   }
 
   void Tick() {
-    host->JvTimer1Timer();
+    host->OnTimer();
     ASSERT_TRUE(thread.RunUntil([&] { return !host->BackupRunning(); }));
   }
   // Every file of the database's folder (a failed restore leaves no temporary file there).

@@ -38,7 +38,7 @@ class VerifiedBackupTest : public ::testing::Test {
     settings.Set({database, home.text() + "Backup", home.text() + "Backup 2", 7022, 12, diasBackup});
   }
   void Tick() {
-    host->JvTimer1Timer();
+    host->OnTimer();
     ASSERT_TRUE(thread.RunUntil([&] { return !host->BackupRunning(); }));
   }
   // Daily backups from 20 to 29 May in both folders, and files that only look like them.

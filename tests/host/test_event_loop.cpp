@@ -83,7 +83,7 @@ TEST(HostServicesBridge, SettingsAreReadThroughTheLock) {
   services.SetStatusAtualizacao("OK");
   EXPECT_EQ(services.LocalDB(), "/d/Livrexa.FDB");
   EXPECT_EQ(services.Title(), "Servidor do Banco de Dados do Livrexa 1.1 - Porta 7022");
-  EXPECT_EQ(settings.StatusAtualizacao(), "OK");
+  EXPECT_EQ(settings.UpdateStatus(), "OK");
   EXPECT_FALSE(services.SupportAddress().empty());
 
   // A writer and readers at once: a reader sees one whole value or the other, never a mix.

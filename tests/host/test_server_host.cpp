@@ -36,7 +36,7 @@ class ServerHostTest : public ::testing::Test {
     return db;
   }
   bool RunBackupTick() {
-    Host().JvTimer1Timer();
+    Host().OnTimer();
     if (!Host().BackupRunning()) return false;
     EXPECT_TRUE(thread.RunUntil([&] { return !Host().BackupRunning(); }));
     return true;
@@ -54,7 +54,7 @@ class ServerHostTest : public ::testing::Test {
 };
 
 TEST_F(ServerHostTest, FirstStartInAnEmptyHomeWritesTheFileAndAsksForTheSettings) {
-  EXPECT_EQ(Host().FormShow(), TServerHost::TStartOutcome::NotConfigured);
+  EXPECT_EQ(Host().Start(), TServerHost::TStartOutcome::NotConfigured);
   TServerSettings written = ReadConfig(home.path());
   EXPECT_EQ(written.vPorta, 7022);
   EXPECT_EQ(written.vHoraBackup, 12);
@@ -73,7 +73,7 @@ TEST_F(ServerHostTest, FirstStartInAnEmptyHomeWritesTheFileAndAsksForTheSettings
 
 TEST_F(ServerHostTest, DatabasePathNamingAFolderIsNotFound) {
   WriteConfigFile({home.text(), home.text(), "", 7123, 3});
-  EXPECT_EQ(Host().FormShow(), TServerHost::TStartOutcome::NotConfigured);
+  EXPECT_EQ(Host().Start(), TServerHost::TStartOutcome::NotConfigured);
   ASSERT_EQ(view.messages.size(), 1u);
   EXPECT_EQ(view.messages[0],
             "Banco de dados não localizado na pasta.\r\rInforme corretamente na tela a seguir  ");
@@ -84,7 +84,7 @@ TEST_F(ServerHostTest, DatabasePathNamingAFolderIsNotFound) {
 
 TEST_F(ServerHostTest, ExistingDatabaseStartsTheListenerOnThePortAndEnablesTheTimer) {
   WriteConfigFile({MakeDatabaseFile(), home.text(), "", 7123, 3});
-  EXPECT_EQ(Host().FormShow(), TServerHost::TStartOutcome::Serving);
+  EXPECT_EQ(Host().Start(), TServerHost::TStartOutcome::Serving);
   EXPECT_EQ(listener.calls, (std::vector<std::string>{"on 7123"}));
   EXPECT_EQ(settings.Title(), "Servidor do Banco de Dados do Livrexa 1.1 - Porta 7123");
   EXPECT_EQ(view.title, settings.Title());
@@ -98,7 +98,7 @@ TEST_F(ServerHostTest, ExistingDatabaseStartsTheListenerOnThePortAndEnablesTheTi
 TEST_F(ServerHostTest, ConfiguredButMissingDatabaseKeepsTheFileAndAsksForTheSettings) {
   WriteConfigFile({home.text() + "nao-existe.FDB", home.text(), "", 7123, 3});
   std::string before = ReadFileBytes(home.path() / "Config1.ini");
-  EXPECT_EQ(Host().FormShow(), TServerHost::TStartOutcome::NotConfigured);
+  EXPECT_EQ(Host().Start(), TServerHost::TStartOutcome::NotConfigured);
   EXPECT_EQ(ReadFileBytes(home.path() / "Config1.ini"), before);
   EXPECT_EQ(settings.Get().vPorta, 7123);
   EXPECT_EQ(view.settingsOpened, 1);
@@ -108,7 +108,7 @@ TEST_F(ServerHostTest, ListenerThatCannotStartLeavesTitleAndTimerAlone) {
   WriteConfigFile({MakeDatabaseFile(), home.text(), "", 7123, 3});
   listener.busyPorts = {7123};
   try {
-    Host().FormShow();
+    Host().Start();
     FAIL() << "the listener failure must reach the caller";
   } catch (const TPortError& e) {
     EXPECT_STREQ(e.what(),
@@ -120,7 +120,7 @@ TEST_F(ServerHostTest, ListenerThatCannotStartLeavesTitleAndTimerAlone) {
 
 TEST_F(ServerHostTest, SavingSettingsWritesTheFileUpdatesMemoryAndRestartsOnTheNewPort) {
   WriteConfigFile({MakeDatabaseFile(), home.text(), "", 7123, 3});
-  Host().FormShow();
+  Host().Start();
   TServerSettings edited{home.text() + "Livrexa.FDB", home.text() + "b1", "", 7200, 22};
   Host().SaveSettings(edited);
   EXPECT_EQ(ReadConfig(home.path()).vPorta, 7200);
@@ -133,7 +133,7 @@ TEST_F(ServerHostTest, SavingSettingsWritesTheFileUpdatesMemoryAndRestartsOnTheN
 TEST_F(ServerHostTest, SavingAPortInUseKeepsTheListenerTheFileAndTheTitle) {
   std::string db = MakeDatabaseFile();
   WriteConfigFile({db, home.text(), "", 7123, 3});
-  Host().FormShow();
+  Host().Start();
   std::string fileBefore = ReadFileBytes(home.path() / "Config1.ini");
   listener.busyPorts = {7200};
   try {
@@ -155,7 +155,7 @@ TEST_F(ServerHostTest, SavingAPortInUseKeepsTheListenerTheFileAndTheTitle) {
 TEST_F(ServerHostTest, SettingsFileThatCannotBeWrittenLeavesTheListenerOnItsOldPort) {
   std::string db = MakeDatabaseFile();
   WriteConfigFile({db, home.text(), "", 7123, 3});
-  Host().FormShow();
+  Host().Start();
   fs::remove(home.path() / "Config1.ini");
   fs::create_directories(home.path() / "Config1.ini" / "pasta");  // no file can be written there
   EXPECT_THROW(Host().SaveSettings({db, home.text() + "b1", "", 7200, 22}), LivrexaError);
@@ -166,7 +166,7 @@ TEST_F(ServerHostTest, SettingsFileThatCannotBeWrittenLeavesTheListenerOnItsOldP
 
 TEST_F(ServerHostTest, MissingDatabaseThenSavedSettingsStartTheListener) {
   WriteConfigFile({home.text() + "falta.FDB", home.text(), "", 7123, 3});
-  EXPECT_EQ(Host().FormShow(), TServerHost::TStartOutcome::NotConfigured);
+  EXPECT_EQ(Host().Start(), TServerHost::TStartOutcome::NotConfigured);
   EXPECT_FALSE(timer.enabled);
   listener.busyPorts = {7300};
   EXPECT_THROW(Host().SaveSettings({MakeDatabaseFile(), home.text() + "b1", "", 7300, 3}), TPortError);
@@ -238,7 +238,7 @@ TEST_F(ServerHostTest, BackupLogClearsFirstAndReportsBothFolders) {
   clock.Set(2024, 5, 31, 12, 30, 15);
   view.log = {"entrada antiga"};
   timer.enabled = true;
-  Host().JvTimer1Timer();
+  Host().OnTimer();
   EXPECT_FALSE(timer.enabled) << "disabled while the backup runs";
   ASSERT_TRUE(thread.RunUntil([&] { return !Host().BackupRunning(); }));
   EXPECT_TRUE(timer.enabled);
@@ -323,7 +323,7 @@ TEST_F(ServerHostTest, MissingBackupProgramIsReportedAsABackupError) {
   settings.Set({MakeDatabaseFile(), home.text() + "b1", "", 7022, 0});
   clock.Set(2024, 5, 31, 9, 1, 2);
   timer.enabled = true;
-  Host().JvTimer1Timer();
+  Host().OnTimer();
   EXPECT_FALSE(Host().BackupRunning()) << "the failure ends the backup at once";
   ASSERT_GE(view.log.size(), 6u);
   EXPECT_EQ(view.log[3], "Erro no backup - 31/05/2024 09:01:02");

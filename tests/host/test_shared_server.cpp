@@ -223,7 +223,7 @@ TEST_F(SharedServerTest, DailyBackupRunsAgainstTheServerIsVerifiedAndRestoreIsRe
   clock.Set(2024, 5, 31, 12);
   TServerHost host(home.path(), settings, view, thread, timer, listener, clock, wiring.backupTools);
 
-  ASSERT_EQ(host.FormShow(), TServerHost::TStartOutcome::Serving) << ::testing::PrintToString(view.messages);
+  ASSERT_EQ(host.Start(), TServerHost::TStartOutcome::Serving) << ::testing::PrintToString(view.messages);
   EXPECT_EQ(listener.calls, std::vector<std::string>{"on 7022"});
   EXPECT_EQ(settings.Get().vDiasBackup, 1);
   // gbak, a child with the server's Firebird folder, may reach the server.
@@ -231,7 +231,7 @@ TEST_F(SharedServerTest, DailyBackupRunsAgainstTheServerIsVerifiedAndRestoreIsRe
                 .find("\nProviders = Remote, Engine13, Engine12\n"),
             std::string::npos);
 
-  host.JvTimer1Timer();
+  host.OnTimer();
   ASSERT_TRUE(thread.RunUntil([&] { return !host.BackupRunning(); }));
   const std::string file = home.text() + "Backup/BackupLX-2024-05-31.FBK";
   std::string counted;

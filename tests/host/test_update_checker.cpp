@@ -80,14 +80,14 @@ TEST(UpdateManifest, VersionNumberIsReadFromItsSection) {
 class UpdateCheckerTest : public ::testing::Test {
  protected:
   std::string Check(const std::string& address) {
-    settings.SetStatusAtualizacao("OK");
+    settings.SetUpdateStatus("OK");
     TUpdateChecker checker(settings, address, [&](const std::string& e) {
       std::lock_guard guard(lock);
       log.push_back(e);
     });
     checker.CheckUpdate();
     checker.WaitIdle();
-    return settings.StatusAtualizacao();
+    return settings.UpdateStatus();
   }
   TTempFolder folder{"update"};
   THostSettings settings;
@@ -137,14 +137,14 @@ TEST_F(UpdateCheckerTest, LoopbackHttpManifest) {
 
 TEST_F(UpdateCheckerTest, CheckReturnsBeforeTheOutcome) {
   TOneShotServer server(HttpReply("200 OK", "[LIVREXA]\r\nVersao=1\r\n"), std::chrono::milliseconds(500));
-  settings.SetStatusAtualizacao("OK");
+  settings.SetUpdateStatus("OK");
   TUpdateChecker checker(settings, server.Address("/v"), nullptr);
   auto start = std::chrono::steady_clock::now();
   checker.CheckUpdate();
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300));
-  EXPECT_EQ(settings.StatusAtualizacao(), "OK");
+  EXPECT_EQ(settings.UpdateStatus(), "OK");
   checker.WaitIdle();
-  EXPECT_EQ(settings.StatusAtualizacao(), "Não existe atualização disponível no momento.");
+  EXPECT_EQ(settings.UpdateStatus(), "Não existe atualização disponível no momento.");
 }
 
 }  // namespace

@@ -7,9 +7,8 @@
 #include <mutex>
 #include <stdexcept>
 
-#include "handlers/fb_client.h"
-#include "handlers/fb_environment.h"
-#include "handlers/fb_tools.h"
+#include "handlers/gateway/connection.h"
+#include "handlers/gateway/tools.h"
 #include "support/source_dir.h"
 
 namespace livrexa::test {

@@ -9,9 +9,8 @@
 #include <memory>
 #include <string>
 
-#include "handlers/fb_connection.h"
-#include "handlers/fb_pool.h"
-#include "handlers/fb_query.h"
+#include "handlers/gateway/connection.h"
+#include "handlers/gateway/query.h"
 #include "support/source_dir.h"
 
 namespace livrexa::test {

@@ -2,8 +2,8 @@
 
 #include <rapidjson/document.h>
 
-#include "handlers/fb_connection.h"
-#include "handlers/fb_query.h"
+#include "handlers/gateway/connection.h"
+#include "handlers/gateway/query.h"
 #include "handlers/tdm.h"
 #include "handlers/tdm_dispatch.h"
 #include "rest/text_codec.h"

@@ -4,11 +4,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "handlers/fb_connection.h"
-#include "handlers/fb_database_name.h"
-#include "handlers/fb_environment.h"
-#include "handlers/fb_pool.h"
-#include "handlers/fb_query.h"
+#include "handlers/gateway/connection.h"
+#include "handlers/gateway/database_name.h"
+#include "handlers/gateway/query.h"
 #include "handlers/handler_limits.h"
 #include "handlers/host_services.h"
 #include "handlers/tdm.h"

@@ -98,7 +98,7 @@ TFormServer000::TFormServer000(QWidget* parent)
 
   connect(botaoConfig, &QToolButton::clicked, this, [this] { BotaoConfigClick(); });
   connect(jvTimer1_.Timer(), &QTimer::timeout, this, [this] {
-    if (host_) host_->JvTimer1Timer();
+    if (host_) host_->OnTimer();  // JvTimer1Timer
   });
 }
 
@@ -145,7 +145,7 @@ void TFormServer000::AddRequestCount() {
 void TFormServer000::FormShow() {
   if (!host_) return;
   try {
-    host_->FormShow();
+    host_->Start();  // FormShow
   } catch (const std::exception& e) {
     ShowMessage(e.what());
   }
@@ -154,7 +154,7 @@ void TFormServer000::FormShow() {
 bool TFormServer000::BotaoOKClick() {
   if (!host_) return false;
   try {
-    host_->BotaoOKClick();
+    host_->ApplySettings();  // BotaoOKClick
     return true;
   } catch (const std::exception& e) {
     ShowMessage(e.what());

@@ -33,7 +33,7 @@
 #include <thread>
 
 #include "../host_test_support.h"
-#include "handlers/fb_pool.h"
+#include "handlers/gateway/connection.h"
 #include "host/assembly/server_wiring.h"
 #include "host/config_file.h"
 #include "host/host_services_bridge.h"

@@ -1,6 +1,8 @@
-#include "handlers/fb_pool.h"
+#include "handlers/gateway/connection.h"
 
 #include <iterator>
+
+#include "handlers/gateway/detail/attachment.h"
 
 namespace livrexa {
 

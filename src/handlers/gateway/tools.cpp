@@ -1,4 +1,4 @@
-#include "handlers/fb_tools.h"
+#include "handlers/gateway/tools.h"
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -11,7 +11,7 @@
 #include <map>
 #include <sstream>
 
-#include "handlers/fb_environment.h"
+#include "handlers/gateway/connection.h"
 
 extern char** environ;
 

@@ -1,11 +1,12 @@
-#include "handlers/fb_connection.h"
+#include "handlers/gateway/connection.h"
 
 #include <firebird/Interface.h>
 #include <ibase.h>
 
 #include <vector>
 
-#include "handlers/fb_client.h"
+#include "handlers/gateway/detail/attachment.h"
+#include "handlers/gateway/detail/client.h"
 
 namespace livrexa {
 

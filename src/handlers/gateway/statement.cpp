@@ -1,4 +1,4 @@
-#include "handlers/fb_statement.h"
+#include "handlers/gateway/detail/statement.h"
 
 #include <ibase.h>
 
@@ -6,7 +6,7 @@
 #include <cstring>
 #include <memory>
 
-#include "handlers/fb_client.h"
+#include "handlers/gateway/detail/client.h"
 #include "rest/errors.h"
 
 namespace livrexa {

@@ -1,4 +1,4 @@
-#include "handlers/fb_environment.h"
+#include "handlers/gateway/connection.h"
 
 #include <unistd.h>
 
@@ -8,6 +8,7 @@
 #include <sstream>
 #include <system_error>
 
+#include "handlers/gateway/detail/attachment.h"
 #include "rest/errors.h"
 
 namespace livrexa {

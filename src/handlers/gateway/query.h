@@ -11,19 +11,87 @@
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
+#include <istream>
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
-#include "handlers/fb_connection.h"
-#include "handlers/fb_param.h"
-#include "handlers/fb_run_mode.h"
-#include "handlers/fb_sql_text.h"
+#include "handlers/gateway/connection.h"
+#include "rest/field_types.h"
 #include "rest/packed_rows.h"
 #include "rest/row_set.h"
+#include "rest/wire_numbers.h"
 
 namespace livrexa {
+
+// Named parameters in SQL text. The engine takes positional markers ("?") only, so the command
+// replaces every ":name" by "?" and remembers which named parameter each marker stands for.
+struct TSqlParamScan {
+  // The text for the engine: every ":name" replaced by "?".
+  std::string EngineSql;
+  // Each distinct name once (spelled as first written), in the order of first appearance.
+  std::vector<std::string> Names;
+  // For each "?" of EngineSql, in order, the index of its name in Names.
+  std::vector<size_t> Markers;
+};
+
+// Finds ":name" (a letter or "_" after the colon, then letters, digits, "_" or "$"); names match
+// regardless of letter case. Colons inside string literals ('...', q'{...}'), quoted identifiers
+// ("...") and comments (-- to the end of the line, /* ... */) are text, not parameters.
+TSqlParamScan ScanSqlParams(std::string_view sql);
+
+// The statement's first word in upper case ("SELECT", "UPDATE", ...), after blanks and comments.
+std::string FirstSqlKeyword(std::string_view sql);
+
+// One named parameter of the command: a type and a value, or a typed null.
+class TFbParam {
+ public:
+  explicit TFbParam(std::string name) : name_(std::move(name)) {}
+
+  const std::string& Name() const { return name_; }
+
+  void SetAsString(std::string_view text);
+  void SetAsInteger(int32_t value);
+  void SetAsLargeInt(int64_t value);
+  void SetAsFloat(double value);
+  void SetAsBoolean(bool value);
+  void SetAsDate(TDateTime value);  // the time of day is dropped
+  void SetAsTime(TDateTime value);  // the date is dropped
+  void SetAsDateTime(TDateTime value);
+  // The bytes of a large object; the type says how it is declared (ftGraphic for a picture,
+  // ftBlob for plain bytes, ftMemo for text).
+  void SetAsBlob(std::string bytes, TFieldType blobType = TFieldType::ftGraphic);
+  // Reads the stream to its end and binds its bytes as a picture.
+  void LoadFromStream(std::istream& stream, TFieldType blobType = TFieldType::ftGraphic);
+
+  // Sets the type only: the parameter holds a null of that type until a value is set.
+  void SetDataType(TFieldType type);
+  // Binds a null, keeping the current type. The engine receives the null in the type the
+  // statement expects at each place the parameter stands.
+  void Clear();
+
+  TFieldType DataType() const { return type_; }
+  // False until a value, a type or a null has been given; an unbound parameter fails the statement.
+  bool Bound() const { return bound_; }
+  bool IsNull() const { return std::holds_alternative<std::monostate>(value_); }
+  // The value: string for texts and blobs, int64_t for integers, double for floats and
+  // date-times, bool for booleans; monostate for null.
+  const std::variant<std::monostate, std::string, int64_t, double, bool>& Value() const { return value_; }
+
+ private:
+  std::string name_;
+  TFieldType type_ = TFieldType::ftUnknown;
+  bool bound_ = false;
+  std::variant<std::monostate, std::string, int64_t, double, bool> value_;
+};
+
+// How a statement is run: for its rows, or for its effect.
+enum class TFbRunMode {
+  Open,     // the statement must return rows (a select, or a change with RETURNING)
+  Execute,  // rows, if any, are discarded
+};
 
 // The command's text as lines. Any change closes the command and rebuilds its parameter list.
 class TSqlLines {

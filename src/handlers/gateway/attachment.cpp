@@ -1,11 +1,11 @@
-#include "handlers/fb_attachment.h"
+#include "handlers/gateway/detail/attachment.h"
 
 #include <ibase.h>
 
-#include "handlers/fb_client.h"
-#include "handlers/fb_database_name.h"
-#include "handlers/fb_environment.h"
-#include "handlers/fb_statement.h"
+#include "handlers/gateway/connection.h"
+#include "handlers/gateway/database_name.h"
+#include "handlers/gateway/detail/client.h"
+#include "handlers/gateway/detail/statement.h"
 
 namespace livrexa {
 

@@ -1,6 +1,6 @@
 #pragma once
 #if defined(LIVREXA_NO_ENGINE_HEADERS)
-#error "the operations reach the database through TDM, TFbQuery and TFbConnection only"
+#error "code outside the gateway reaches the database through its public headers only"
 #endif
 // One run of one statement: prepare, bind the parameters, execute or open, fetch every row
 // (reading large objects at once, while the transaction is alive), free the statement.
@@ -12,10 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "handlers/fb_param.h"
-#include "handlers/fb_run_mode.h"
-#include "handlers/fb_sql_text.h"
-#include "handlers/fb_type_map.h"
+#include "handlers/gateway/detail/type_map.h"
+#include "handlers/gateway/query.h"
 #include "rest/packed_rows.h"
 #include "rest/row_set.h"
 

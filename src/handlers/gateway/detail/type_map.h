@@ -1,6 +1,6 @@
 #pragma once
 // How the engine's column types become dataset field types. The whole mapping is the one table
-// kFbTypeMap (fb_type_map.cpp); everything else here derives sizes from it.
+// kFbTypeMap (type_map.cpp); everything else here derives sizes from it.
 
 #include <optional>
 #include <span>

@@ -1,8 +1,9 @@
-#include "handlers/fb_query.h"
+#include "handlers/gateway/query.h"
 
 #include <algorithm>
 
-#include "handlers/fb_statement.h"
+#include "handlers/gateway/detail/attachment.h"
+#include "handlers/gateway/detail/statement.h"
 #include "rest/errors.h"
 #include "rest/wire_consts.h"
 

@@ -23,13 +23,18 @@ struct TFbColumnFacts {
 };
 using TFbRelationFacts = std::map<std::string, TFbColumnFacts>;  // by column name
 
+// Provider names: the Firebird 4 and 3 engines (a library that lacks one skips the name), and the
+// client's network protocol.
+inline constexpr const char* kFbEngineProviders = "Engine13, Engine12";
+inline constexpr const char* kFbRemoteProvider = "Remote";
+
 // The configuration text an attachment of `path` carries: the providers allowed to serve it.
 std::string AttachmentProviders(const std::string& path);
 
 class TFbAttachment {
  public:
   // Attaches with the connection character set UTF8: a file in embedded mode, a server name
-  // (fb_database_name.h) through the remote protocol. Fails with the engine's message (TFbError).
+  // (database_name.h) through the remote protocol. Fails with the engine's message (TFbError).
   static std::unique_ptr<TFbAttachment> Attach(const std::string& path, const std::string& user,
                                                const std::string& password);
   ~TFbAttachment();  // ends the read transaction and detaches; failures are ignored

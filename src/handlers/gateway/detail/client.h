@@ -1,6 +1,6 @@
 #pragma once
 #if defined(LIVREXA_NO_ENGINE_HEADERS)
-#error "the operations reach the database through TDM, TFbQuery and TFbConnection only"
+#error "code outside the gateway reaches the database through its public headers only"
 #endif
 // The database gateway's access to the Firebird client library (libfbclient): the engine in this
 // process for a database file, the remote protocol for a database on a Firebird server.
@@ -16,14 +16,14 @@
 // - failures arrive as status objects that IUtil::formatStatus turns into the engine's own text.
 //
 // Every entry into the library goes through FbMaster(), which first sets up the process's
-// Firebird folders (fb_environment.h): the library reads them at its first call.
+// Firebird folders (connection.h): the library reads them at its first call.
 
 #include <firebird/Interface.h>
 
 #include <string>
 #include <vector>
 
-#include "handlers/fb_error.h"
+#include "handlers/gateway/errors.h"
 #include "rest/errors.h"
 
 namespace livrexa {
@@ -31,10 +31,6 @@ namespace livrexa {
 // The library's master interface; sets up the Firebird environment on the first call.
 Firebird::IMaster* FbMaster();
 Firebird::IUtil* FbUtil();
-
-// Detaches every attachment of the shared pool and stops the embedded engine and its threads.
-// For the end of the process; an attachment still in use afterwards fails with the engine's message.
-void FbShutdown();
 
 // A status object for one series of calls, which throws Firebird::FbException on an error.
 class TFbStatus {

@@ -1,4 +1,4 @@
-#include "handlers/fb_param.h"
+#include "handlers/gateway/query.h"
 
 #include <cmath>
 #include <iterator>

@@ -1,4 +1,4 @@
-#include "handlers/fb_sql_text.h"
+#include "handlers/gateway/query.h"
 
 #include <cctype>
 

@@ -1,4 +1,4 @@
-#include "handlers/fb_type_map.h"
+#include "handlers/gateway/detail/type_map.h"
 
 #include <ibase.h>
 

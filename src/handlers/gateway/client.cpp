@@ -1,12 +1,11 @@
-#include "handlers/fb_client.h"
+#include "handlers/gateway/detail/client.h"
 
 #include <ibase.h>
 
 #include <algorithm>
 #include <array>
 
-#include "handlers/fb_environment.h"
-#include "handlers/fb_pool.h"
+#include "handlers/gateway/connection.h"
 
 namespace livrexa {
 
