@@ -20,8 +20,8 @@
 #include "handlers/fb_connection.h"
 #include "handlers/fb_pool.h"
 #include "handlers/fb_query.h"
-#include "rest/json_value.h"
-#include "rest/text_codec.h"
+#include "rest/params/json_value.h"
+#include "rest/wire/text_codec.h"
 
 using namespace livrexa;
 using namespace livrexa::bench;

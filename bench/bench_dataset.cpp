@@ -9,10 +9,10 @@
 #include <random>
 #include <string>
 
-#include "rest/allocator_tuning.h"
-#include "rest/json_value.h"
-#include "rest/mem_table.h"
-#include "rest/text_codec.h"
+#include "rest/dataset/mem_table.h"
+#include "rest/http/allocator_tuning.h"
+#include "rest/params/json_value.h"
+#include "rest/wire/text_codec.h"
 
 namespace livrexa {
 namespace {

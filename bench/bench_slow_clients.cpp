@@ -31,7 +31,7 @@
 #include "handlers/fb_tools.h"
 #include "handlers/host_services.h"
 #include "handlers/tdm.h"
-#include "rest/listener.h"
+#include "rest/listener/listener.h"
 
 namespace fs = std::filesystem;
 using namespace livrexa;

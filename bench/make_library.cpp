@@ -32,7 +32,7 @@
 #include "handlers/fb_pool.h"
 #include "handlers/fb_query.h"
 #include "handlers/local_clock.h"
-#include "rest/wire_numbers.h"
+#include "rest/wire/wire_numbers.h"
 
 namespace livrexa::bench {
 namespace {

@@ -24,7 +24,7 @@
 #include <vector>
 
 #include "handlers/fb_error.h"
-#include "rest/errors.h"
+#include "rest/wire/errors.h"
 
 namespace livrexa {
 

@@ -8,7 +8,7 @@
 #include <sstream>
 #include <system_error>
 
-#include "rest/errors.h"
+#include "rest/wire/errors.h"
 
 namespace livrexa {
 

@@ -7,8 +7,8 @@
 #include <string_view>
 #include <variant>
 
-#include "rest/field_types.h"
-#include "rest/wire_numbers.h"
+#include "rest/wire/field_types.h"
+#include "rest/wire/wire_numbers.h"
 
 namespace livrexa {
 

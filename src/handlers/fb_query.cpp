@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "handlers/fb_statement.h"
-#include "rest/errors.h"
-#include "rest/wire_consts.h"
+#include "rest/wire/errors.h"
+#include "rest/wire/wire_consts.h"
 
 namespace livrexa {
 

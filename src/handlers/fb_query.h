@@ -20,8 +20,8 @@
 #include "handlers/fb_param.h"
 #include "handlers/fb_run_mode.h"
 #include "handlers/fb_sql_text.h"
-#include "rest/packed_rows.h"
-#include "rest/row_set.h"
+#include "rest/dataset/packed_rows.h"
+#include "rest/dataset/row_set.h"
 
 namespace livrexa {
 

@@ -16,8 +16,8 @@
 #include "handlers/fb_run_mode.h"
 #include "handlers/fb_sql_text.h"
 #include "handlers/fb_type_map.h"
-#include "rest/packed_rows.h"
-#include "rest/row_set.h"
+#include "rest/dataset/packed_rows.h"
+#include "rest/dataset/row_set.h"
 
 namespace livrexa {
 

@@ -8,10 +8,10 @@
 #include "handlers/local_clock.h"
 #include "handlers/login_throttle.h"
 #include "handlers/tdm_dispatch.h"
-#include "rest/allocator_tuning.h"
-#include "rest/dw_params.h"
-#include "rest/json_param.h"
-#include "rest/json_value.h"
+#include "rest/http/allocator_tuning.h"
+#include "rest/params/dw_params.h"
+#include "rest/params/json_param.h"
+#include "rest/params/json_value.h"
 
 namespace livrexa {
 namespace {

@@ -7,8 +7,8 @@
 
 #include "handlers/fb_connection.h"
 #include "handlers/fb_query.h"
-#include "rest/mem_table.h"
-#include "rest/server_method_module.h"
+#include "rest/dataset/mem_table.h"
+#include "rest/listener/server_method_module.h"
 
 namespace livrexa {
 

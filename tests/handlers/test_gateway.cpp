@@ -11,7 +11,7 @@
 #include "handlers/fb_client.h"
 #include "handlers/fb_sql_text.h"
 #include "handlers/fb_statement.h"
-#include "rest/errors.h"
+#include "rest/wire/errors.h"
 #include "support/firebird_db.h"
 
 namespace livrexa::test {

@@ -9,7 +9,7 @@
 
 #include "handlers/fb_environment.h"
 #include "handlers/fb_tools.h"
-#include "rest/errors.h"
+#include "rest/wire/errors.h"
 #include "support/firebird_db.h"
 
 namespace livrexa::test {

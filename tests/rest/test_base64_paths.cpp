@@ -8,8 +8,8 @@
 #include <random>
 #include <string>
 
-#include "rest/errors.h"
-#include "rest/text_codec.h"
+#include "rest/wire/errors.h"
+#include "rest/wire/text_codec.h"
 
 namespace livrexa {
 namespace {

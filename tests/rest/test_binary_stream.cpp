@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "rest/binary_stream.h"
-#include "rest/dw_params.h"
-#include "rest/errors.h"
-#include "rest/text_codec.h"
+#include "rest/params/binary_stream.h"
+#include "rest/params/dw_params.h"
+#include "rest/wire/errors.h"
+#include "rest/wire/text_codec.h"
 
 namespace livrexa {
 namespace {

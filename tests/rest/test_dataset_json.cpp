@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "rest/dataset_json.h"
-#include "rest/errors.h"
-#include "rest/json_value.h"
-#include "rest/mem_table.h"
-#include "rest/text_codec.h"
+#include "rest/dataset/dataset_json.h"
+#include "rest/dataset/mem_table.h"
+#include "rest/params/json_value.h"
+#include "rest/wire/errors.h"
+#include "rest/wire/text_codec.h"
 
 namespace livrexa {
 namespace {

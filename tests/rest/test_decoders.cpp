@@ -3,10 +3,10 @@
 
 #include <gtest/gtest.h>
 
-#include "rest/dw_params.h"
-#include "rest/errors.h"
-#include "rest/request_decoders.h"
-#include "rest/text_codec.h"
+#include "rest/listener/detail/request_decoders.h"
+#include "rest/params/dw_params.h"
+#include "rest/wire/errors.h"
+#include "rest/wire/text_codec.h"
 #include "test_listener_fixture.h"
 
 namespace livrexa {

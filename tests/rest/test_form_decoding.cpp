@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "rest/dw_params.h"
-#include "rest/http_request.h"
-#include "rest/listener_request.h"
-#include "rest/request_decoders.h"
+#include "rest/http/http_request.h"
+#include "rest/listener/detail/listener_request.h"
+#include "rest/listener/detail/request_decoders.h"
+#include "rest/params/dw_params.h"
 
 namespace livrexa {
 namespace {

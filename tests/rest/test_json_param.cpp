@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "rest/dw_params.h"
-#include "rest/errors.h"
-#include "rest/json_param.h"
-#include "rest/text_codec.h"
-#include "rest/wire_numbers.h"
+#include "rest/params/dw_params.h"
+#include "rest/params/json_param.h"
+#include "rest/wire/errors.h"
+#include "rest/wire/text_codec.h"
+#include "rest/wire/wire_numbers.h"
 
 namespace livrexa {
 namespace {

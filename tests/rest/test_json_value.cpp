@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "rest/errors.h"
-#include "rest/json_value.h"
-#include "rest/text_codec.h"
+#include "rest/params/json_value.h"
+#include "rest/wire/errors.h"
+#include "rest/wire/text_codec.h"
 
 namespace livrexa {
 namespace {

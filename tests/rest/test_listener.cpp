@@ -5,8 +5,8 @@
 
 #include <thread>
 
-#include "rest/dw_params.h"
-#include "rest/errors.h"
+#include "rest/params/dw_params.h"
+#include "rest/wire/errors.h"
 #include "test_listener_fixture.h"
 
 namespace livrexa::testing {

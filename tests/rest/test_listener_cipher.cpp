@@ -1,7 +1,7 @@
 // The cipher of "dwusecript": round trips, and a wrong key or a changed text refused.
 
-#include "rest/cripto.h"
-#include "rest/errors.h"
+#include "rest/listener/detail/cripto.h"
+#include "rest/wire/errors.h"
 #include "test_listener_fixture.h"
 
 namespace livrexa::testing {

@@ -11,10 +11,10 @@
 #include <mutex>
 #include <thread>
 
-#include "rest/errors.h"
-#include "rest/http_request.h"
-#include "rest/http_server.h"
-#include "rest/text_codec.h"
+#include "rest/http/http_request.h"
+#include "rest/http/http_server.h"
+#include "rest/wire/errors.h"
+#include "rest/wire/text_codec.h"
 #include "support/http_client.h"
 
 namespace livrexa {

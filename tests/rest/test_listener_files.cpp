@@ -5,7 +5,7 @@
 
 #include <unistd.h>
 
-#include "rest/listener_files.h"
+#include "rest/listener/detail/listener_files.h"
 #include "test_listener_fixture.h"
 
 namespace livrexa::testing {

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "rest/listener.h"
-#include "rest/text_codec.h"
+#include "rest/listener/listener.h"
+#include "rest/wire/text_codec.h"
 #include "support/http_client.h"
 #include "test_listener_module.h"
 

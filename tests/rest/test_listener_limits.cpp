@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "rest/http_server.h"
+#include "rest/http/http_server.h"
 #include "support/http_client.h"
 
 namespace livrexa {

@@ -3,8 +3,8 @@
 #include <chrono>
 #include <thread>
 
-#include "rest/dw_params.h"
-#include "rest/errors.h"
+#include "rest/params/dw_params.h"
+#include "rest/wire/errors.h"
 
 namespace livrexa::testing {
 

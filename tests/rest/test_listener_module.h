@@ -6,7 +6,7 @@
 #include <atomic>
 #include <string>
 
-#include "rest/server_method_module.h"
+#include "rest/listener/server_method_module.h"
 
 namespace livrexa::testing {
 

@@ -1,7 +1,7 @@
 // Every request shape over loopback HTTP: query, form, multipart with parameter JSON fields,
 // headers as parameters, the binary parameter form, raw bodies, PATCH and DELETE.
 
-#include "rest/dw_params.h"
+#include "rest/params/dw_params.h"
 #include "test_listener_fixture.h"
 
 namespace livrexa::testing {

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "rest/errors.h"
-#include "rest/mem_table.h"
+#include "rest/dataset/mem_table.h"
+#include "rest/wire/errors.h"
 
 namespace livrexa {
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "rest/packed_rows.h"
+#include "rest/dataset/packed_rows.h"
 
 namespace livrexa {
 namespace {

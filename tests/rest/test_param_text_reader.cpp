@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "rest/errors.h"
-#include "rest/param_text_reader.h"
+#include "rest/params/detail/param_text_reader.h"
+#include "rest/wire/errors.h"
 
 namespace livrexa {
 namespace {

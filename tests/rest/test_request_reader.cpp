@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "rest/http_wire.h"
+#include "rest/http/detail/http_wire.h"
 
 namespace livrexa {
 namespace {

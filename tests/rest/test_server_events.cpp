@@ -3,11 +3,11 @@
 
 #include <gtest/gtest.h>
 
-#include "rest/dw_params.h"
-#include "rest/errors.h"
-#include "rest/server_events_dispatch.h"
-#include "rest/server_method_module.h"
-#include "rest/text_codec.h"
+#include "rest/listener/detail/server_events_dispatch.h"
+#include "rest/listener/server_method_module.h"
+#include "rest/params/dw_params.h"
+#include "rest/wire/errors.h"
+#include "rest/wire/text_codec.h"
 #include "test_listener_fixture.h"
 #include "test_listener_module.h"
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "rest/wire_numbers.h"
+#include "rest/wire/wire_numbers.h"
 
 namespace livrexa {
 namespace {

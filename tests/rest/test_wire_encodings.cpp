@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "rest/errors.h"
-#include "rest/text_codec.h"
-#include "rest/wire_consts.h"
-#include "rest/wire_numbers.h"
+#include "rest/wire/errors.h"
+#include "rest/wire/text_codec.h"
+#include "rest/wire/wire_consts.h"
+#include "rest/wire/wire_numbers.h"
 
 namespace livrexa {
 namespace {
