@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "rest/params/binary_stream.h"
 #include "rest/params/json_param.h"
+#include "rest/params/memory_stream.h"
 #include "rest/wire/errors.h"
 
 namespace livrexa {
