@@ -61,9 +61,6 @@ struct TDatasetReadOptions {
 // conversion messages of the values and "Invalid unicode \u%s"; rows posted before stay.
 void ReadDatasetText(std::string_view text, TFDMemTable& dest, const TDatasetReadOptions& options = {});
 
-// True when a text has a byte above 127.
-bool HasNonAscii(std::string_view text);
-
 // Decodes \b \f \n \r \t, \uXXXX and a backslash before any other character (which stands for
 // itself); a \u without four hexadecimal digits fails with "Invalid unicode \uXXXX".
 std::string UnescapeJSONText(std::string_view text);

@@ -8,6 +8,7 @@
 #include "rest/dataset/detail/dataset_text_format.h"
 #include "rest/wire/errors.h"
 #include "rest/wire/text_codec.h"
+#include "rest/wire/text_tools.h"
 #include "rest/wire/wire_numbers.h"
 
 namespace livrexa {
@@ -195,25 +196,6 @@ class ValueWriter {
   const TDatasetWriteOptions& o_;
   std::string datePart_, timePart_;
 };
-
-}  // namespace
-
-bool HasNonAscii(std::string_view text) {
-  // 32 bytes per step, high bits gathered without branching: the texts are megabytes long and
-  // nearly always pure ASCII.
-  constexpr uint64_t kHigh = 0x8080808080808080ULL;
-  size_t i = 0;
-  for (; i + 32 <= text.size(); i += 32) {
-    uint64_t w[4];
-    std::memcpy(w, text.data() + i, sizeof w);
-    if ((w[0] | w[1] | w[2] | w[3]) & kHigh) return true;
-  }
-  for (; i < text.size(); ++i)
-    if (static_cast<unsigned char>(text[i]) >= 0x80) return true;
-  return false;
-}
-
-namespace {
 
 // The lines as this server writes them (jmDataware, encoded values, wire numbers for dates),
 // each value written straight into room made for its whole line. A value whose representation is
@@ -436,15 +418,15 @@ std::string WriteDatasetText(TRowSet& rows, const TDatasetWriteOptions& options,
     rows.First();
     throw;
   }
-  bool linesNonAscii = HasNonAscii(std::string_view(out).substr(linesStart));
+  bool linesNonAscii = !IsAscii(std::string_view(out).substr(linesStart));
   if (options.JsonMode == TJsonMode::jmDataware && options.Encoding != TEncodeSelect::esUtf8 &&
       linesNonAscii) {
     const std::string lines = Cp1252ToUtf8(Utf8ToCp1252(std::string_view(out).substr(linesStart)));
     out.resize(linesStart);
     out += lines;
-    linesNonAscii = HasNonAscii(lines);
+    linesNonAscii = !IsAscii(lines);
   }
-  if (nonAscii) *nonAscii = linesNonAscii || HasNonAscii(std::string_view(out).substr(0, linesStart));
+  if (nonAscii) *nonAscii = linesNonAscii || !IsAscii(std::string_view(out).substr(0, linesStart));
   rows.First();
   return out;
 }

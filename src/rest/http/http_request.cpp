@@ -1,6 +1,7 @@
 #include "rest/http/http_request.h"
 
 #include "rest/wire/text_codec.h"
+#include "rest/wire/text_tools.h"
 #include "rest/wire/wire_consts.h"
 
 namespace livrexa {
@@ -22,10 +23,6 @@ bool IsValidUtf8(std::string_view bytes) {
     if (cp == 0xFFFD && bytes.substr(start, 3) != "\xEF\xBF\xBD") return false;
   }
   return true;
-}
-
-bool ContainsNoCase(std::string_view text, std::string_view part) {
-  return LowerCase(text).find(LowerCase(part)) != std::string::npos;
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 #include <boost/beast/http.hpp>
 #include <ctime>
 
+#include "rest/wire/text_tools.h"
+
 namespace livrexa {
 namespace {
 
@@ -11,12 +13,7 @@ using boost::beast::error_code;
 using boost::beast::string_view;
 
 std::string LowerTrimmed(string_view value) {
-  size_t start = 0, end = value.size();
-  while (start < end && (value[start] == ' ' || value[start] == '\t')) ++start;
-  while (end > start && (value[end - 1] == ' ' || value[end - 1] == '\t')) --end;
-  std::string text(value.data() + start, end - start);
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
+  return LowerCase(TrimBlanks(std::string_view(value.data(), value.size())));
 }
 
 // Collects the request straight into an HttpRequest: the headers in order of arrival with their

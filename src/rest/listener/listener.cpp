@@ -6,8 +6,10 @@
 #include "rest/listener/detail/listener_request.h"
 #include "rest/listener/detail/server_events_dispatch.h"
 #include "rest/params/dw_params.h"
+#include "rest/params/param_list_tools.h"
 #include "rest/wire/errors.h"
 #include "rest/wire/text_codec.h"
+#include "rest/wire/text_tools.h"
 
 namespace livrexa {
 namespace {
@@ -38,28 +40,6 @@ Reserved ReservedName(const std::string& event_name) {
   }
   if (upper == "GETEVENTS") return Reserved::kGetEvents;
   return Reserved::kNone;
-}
-
-void RemoveAll(std::string& text, std::string_view part) {
-  size_t pos;
-  while ((pos = text.find(part)) != std::string::npos) text.erase(pos, part.size());
-}
-
-bool StartsWith(std::string_view text, std::string_view start) {
-  return text.substr(0, start.size()) == start;
-}
-
-TDWParams& EnsureList(std::unique_ptr<TDWParams>& list, TEncodeSelect encoding) {
-  if (!list) {
-    list = std::make_unique<TDWParams>();
-    list->SetEncoding(encoding);
-  }
-  return *list;
-}
-
-TJSONParam& OutputParam(TDWParams& list, const std::string& name) {
-  if (TJSONParam* p = list.GetRecName(name)) return *p;
-  return list.AddNew(name, TObjectDirection::odOUT);
 }
 
 // Destroys the handler module on every path; an error of its destruction is ignored.
@@ -183,15 +163,15 @@ void TRESTServicePooler::ProcessRequest(HttpRequest& request, HttpReply& reply, 
 
   // 6-7. Method; the favicon.
   const std::string upper = UpperCase(s.command);
-  if (StartsWith(upper, "GET")) {
+  if (upper.starts_with("GET")) {
     s.request_type = TRequestType::rtGet;
-  } else if (StartsWith(upper, "POST")) {
+  } else if (upper.starts_with("POST")) {
     s.request_type = TRequestType::rtPost;
-  } else if (StartsWith(upper, "PUT")) {
+  } else if (upper.starts_with("PUT")) {
     s.request_type = TRequestType::rtPut;
-  } else if (StartsWith(upper, "DELE")) {
+  } else if (upper.starts_with("DELE")) {
     s.request_type = TRequestType::rtDelete;
-  } else if (StartsWith(upper, "PATC")) {
+  } else if (upper.starts_with("PATC")) {
     s.request_type = TRequestType::rtPatch;
   } else {
     return;

@@ -12,6 +12,7 @@
 #include "rest/params/dw_params.h"
 #include "rest/wire/errors.h"
 #include "rest/wire/text_codec.h"
+#include "rest/wire/text_tools.h"
 
 namespace livrexa {
 
@@ -58,14 +59,6 @@ void SetReplyBody(HttpReply& reply, int status, std::string body, const std::str
   reply.reason = EncodeBinary(text);
 }
 
-namespace {
-
-bool Has(std::string_view text, char c) {
-  return text.find(c) != std::string_view::npos;
-}
-
-}  // namespace
-
 bool TRESTServicePooler::AnswerWithProgramFile(const HttpRequest& request, const TListenerRequest& state,
                                                HttpReply& reply) const {
   const auto lookup = [&](const std::string& path,
@@ -106,7 +99,7 @@ void TRESTServicePooler::BuildReply(TListenerRequest& s, HttpReply& reply) const
       s.reply_text = Trim(s.result_text).empty() ? std::string("{}") : s.result_text;
     } else {
       const std::string_view t = Trim(s.result_text);
-      const bool framed = (Has(t, '{') && Has(t, '}')) || (Has(t, '[') && Has(t, ']')) ||
+      const bool framed = (Contains(t, '{') && Contains(t, '}')) || (Contains(t, '[') && Contains(t, ']')) ||
                           (!t.empty() && t.front() == '"' && t.back() == '"');
       if (!t.empty() && !framed) s.result_text = "\"" + s.result_text + "\"";
       if (binary) {

@@ -4,31 +4,12 @@
 #include "rest/listener/detail/listener_files.h"
 #include "rest/params/dw_params.h"
 #include "rest/params/json_value.h"
+#include "rest/params/param_list_tools.h"
 #include "rest/wire/text_codec.h"
+#include "rest/wire/text_tools.h"
 
 namespace livrexa {
 namespace {
-
-TDWParams& EnsureList(std::unique_ptr<TDWParams>& list, TEncodeSelect encoding) {
-  if (!list) {
-    list = std::make_unique<TDWParams>();
-    list->SetEncoding(encoding);
-  }
-  return *list;
-}
-
-bool Contains(std::string_view text, std::string_view part) {
-  return text.find(part) != std::string_view::npos;
-}
-
-std::string ReplaceAll(std::string text, std::string_view from, std::string_view to) {
-  size_t pos = 0;
-  while ((pos = text.find(from, pos)) != std::string::npos) {
-    text.replace(pos, from.size(), to);
-    pos += to.size();
-  }
-  return text;
-}
 
 // Lines as a list of texts splits them: at CR LF, a lone LF or a lone CR; a final line break
 // gives no extra empty line.

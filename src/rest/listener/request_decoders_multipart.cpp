@@ -6,6 +6,7 @@
 #include "rest/listener/detail/listener_files.h"
 #include "rest/listener/detail/request_decoders.h"
 #include "rest/params/dw_params.h"
+#include "rest/params/param_list_tools.h"
 #include "rest/wire/text_codec.h"
 
 namespace livrexa {
@@ -15,10 +16,6 @@ struct Part {
   std::vector<std::string> header_lines;
   std::string_view content;  // the bytes up to (not including) the CR LF before the next boundary
 };
-
-bool ContainsText(std::string_view text, std::string_view part) {
-  return text.find(part) != std::string_view::npos;
-}
 
 // The "boundary" parameter of a content type, without quotes.
 std::string BoundaryOf(std::string_view content_type) {
@@ -143,14 +140,6 @@ void LoadBinaryForm(std::string_view bytes, TDWParams& params) {
   params.LoadFromStream(stream, TDWParamExpType::tdwpxt_All);
 }
 
-TDWParams& EnsureList(std::unique_ptr<TDWParams>& list, TEncodeSelect encoding) {
-  if (!list) {
-    list = std::make_unique<TDWParams>();
-    list->SetEncoding(encoding);
-  }
-  return *list;
-}
-
 void PlainField(const TMultipartInput& in, const Part& part, bool binary_variant,
                 std::unique_ptr<TDWParams>& list, std::string& group_name, TControlValues& controls) {
   // The content is most of the request when it holds a large value: copied only to mend bad UTF-8.
@@ -162,23 +151,23 @@ void PlainField(const TMultipartInput& in, const Part& part, bool binary_variant
   for (const auto& line : part.header_lines) h += (h.empty() ? "" : "\r\n") + line;
   h = LowerCase(h);
 
-  if (ContainsText(h, "dwwelcomemessage")) {
+  if (Contains(h, "dwwelcomemessage")) {
     controls.WelcomeMessage = DecodeText(content);
-  } else if (ContainsText(h, "dwaccesstag")) {
+  } else if (Contains(h, "dwaccesstag")) {
     controls.AccessTag = DecodeText(content);
-  } else if (ContainsText(h, "dwusecript")) {
+  } else if (Contains(h, "dwusecript")) {
     controls.UseCript = ReadSwitch(content);
-  } else if (ContainsText(h, "datacompression")) {
+  } else if (Contains(h, "datacompression")) {
     controls.DataCompression = ReadSwitch(content);
-  } else if (ContainsText(h, "dwencodestrings")) {
+  } else if (Contains(h, "dwencodestrings")) {
     controls.EncodeStrings = ReadSwitch(content);
-  } else if (ContainsText(h, "dwassyncexec")) {
+  } else if (Contains(h, "dwassyncexec")) {
     controls.AssyncExec = ReadSwitch(content);
-  } else if (ContainsText(h, "binaryrequest")) {
+  } else if (Contains(h, "binaryrequest")) {
     controls.BinaryRequest = ReadSwitch(content);
-  } else if (ContainsText(h, "dwconnectiondefs")) {
+  } else if (Contains(h, "dwconnectiondefs")) {
     controls.ConnectionDefs = ReadSingleValueText(std::string(content));
-  } else if (ContainsText(h, "dwservereventname")) {
+  } else if (Contains(h, "dwservereventname")) {
     const std::string group = ReadSingleValueText(std::string(content));
     const size_t dot = group.find('.');
     group_name = dot == std::string::npos ? group : group.substr(dot + 1);
@@ -255,7 +244,7 @@ void FilePart(const TMultipartInput& in, const Part& part, const std::string& fi
 
 void ParseMultipart(const TMultipartInput& in, bool binary_variant, std::unique_ptr<TDWParams>& list,
                     std::string& group_name, std::string& event_name, TControlValues& controls) {
-  if (binary_variant && (!ContainsText(in.body, "--") || !ContainsText(in.content_type, "boundary"))) return;
+  if (binary_variant && (!Contains(in.body, "--") || !Contains(in.content_type, "boundary"))) return;
   for (const Part& part : SplitParts(in.body, BoundaryOf(in.content_type))) {
     if (const std::optional<std::string> file_name = FileNameOf(part)) {
       FilePart(in, part, *file_name, binary_variant, list, group_name, event_name, controls);

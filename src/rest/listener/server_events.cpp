@@ -1,6 +1,7 @@
 #include "rest/listener/server_events.h"
 
 #include "rest/params/dw_params.h"
+#include "rest/params/param_list_tools.h"
 #include "rest/wire/errors.h"
 #include "rest/wire/text_codec.h"
 
@@ -85,10 +86,7 @@ void TDWServerEvents::CreateDWParams(std::string_view EventName, std::unique_ptr
                                      TEncodeSelect encoding) const {
   const TDWEvent* event = Events.EventByName(EventName);
   if (!event) return;
-  if (!DWParams) {
-    DWParams = std::make_unique<TDWParams>();
-    DWParams->SetEncoding(encoding);
-  }
+  EnsureList(DWParams, encoding);
   DWParams->SetJsonMode(event->JsonMode);
   for (const auto& declared : event->DWParams) {
     if (DWParams->GetRecName(declared->ParamName())) continue;  // kept exactly as the request sent it

@@ -2,28 +2,11 @@
 
 #include "rest/listener/server_method_module.h"
 #include "rest/params/dw_params.h"
+#include "rest/params/param_list_tools.h"
 #include "rest/wire/text_codec.h"
 
 namespace livrexa {
 namespace {
-
-TDWParams& EnsureList(std::unique_ptr<TDWParams>& list, TEncodeSelect encoding) {
-  if (!list) {
-    list = std::make_unique<TDWParams>();
-    list->SetEncoding(encoding);
-  }
-  return *list;
-}
-
-// The list's parameter of that name, added as an output when missing.
-TJSONParam& OutputParam(TDWParams& list, const std::string& name) {
-  if (TJSONParam* p = list.GetRecName(name)) return *p;
-  return list.AddNew(name, TObjectDirection::odOUT);
-}
-
-bool HasParam(const TDWParams* list, std::string_view name) {
-  return list && list->GetRecName(name);
-}
 
 void RaiseStatusForFailure(int& status_code, int failure) {
   if (status_code <= 0 || status_code == 200) status_code = failure;

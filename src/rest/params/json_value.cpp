@@ -6,16 +6,13 @@
 
 #include "rest/params/detail/param_text_reader.h"
 #include "rest/wire/text_codec.h"
+#include "rest/wire/text_tools.h"
 #include "rest/wire/wire_numbers.h"
 
 namespace livrexa {
 namespace {
 
 using enum TObjectValue;
-
-bool Contains(std::string_view s, char c) {
-  return s.find(c) != std::string_view::npos;
-}
 
 bool IsQuoted(std::string_view s) {
   return !s.empty() && s.front() == '"' && s.back() == '"';

@@ -10,6 +10,7 @@
 #include <limits>
 
 #include "rest/wire/errors.h"
+#include "rest/wire/text_tools.h"
 
 namespace livrexa {
 namespace {
@@ -33,20 +34,6 @@ int Base64Value(unsigned char c) {
 }
 
 }  // namespace
-
-// Eight bytes are tested at a time.
-bool IsAscii(std::string_view s) {
-  const char* p = s.data();
-  size_t n = s.size();
-  uint64_t acc = 0;
-  for (; n >= 8; p += 8, n -= 8) {
-    uint64_t w;
-    std::memcpy(&w, p, 8);
-    acc |= w;
-  }
-  for (; n > 0; ++p, --n) acc |= static_cast<unsigned char>(*p);
-  return (acc & 0x8080808080808080ull) == 0;
-}
 
 char32_t NextCodePoint(std::string_view s, size_t& pos) {
   const auto b0 = static_cast<unsigned char>(s[pos]);

@@ -50,9 +50,6 @@ std::string Ascii7ToUtf8(std::string_view bytes);
 std::string Utf8ToCp1252(std::string_view utf8);
 std::string Cp1252ToUtf8(std::string_view bytes);
 
-// Whether every byte is below 128: the common case, in which every conversion here is a copy.
-bool IsAscii(std::string_view bytes);
-
 // A text with malformed UTF-8 sequences replaced by U+FFFD (valid text is returned unchanged).
 std::string SanitizeUtf8(std::string_view bytes);
 // The same for bytes the caller gives up: valid text is kept without a copy.

@@ -22,14 +22,6 @@ constexpr std::array<std::string_view, kObjectValueCount> kObjectValueNames = {
     "ovExtended",     "ovConnection",  "ovParams",   "ovStream",        "ovTimeStampOffset",
     "ovObject",       "ovSingle"};
 
-// ASCII-only case mapping: independent of whatever C locale a library may set.
-char AsciiUpper(char c) {
-  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
-}
-char AsciiLower(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
-}
-
 bool OneOf(TObjectValue v, std::initializer_list<TObjectValue> set) {
   return std::find(set.begin(), set.end(), v) != set.end();
 }
@@ -112,34 +104,6 @@ bool IsIntegerKind(TObjectValue v) {
   using enum TObjectValue;
   return OneOf(v, {ovSmallint, ovInteger, ovWord, ovAutoInc, ovLargeint, ovOraInterval, ovLongWord,
                    ovShortint, ovSingle});
-}
-
-bool SameText(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (AsciiUpper(a[i]) != AsciiUpper(b[i])) return false;
-  }
-  return true;
-}
-
-std::string UpperCase(std::string_view s) {
-  std::string out(s);
-  for (auto& c : out) c = AsciiUpper(c);
-  return out;
-}
-
-std::string LowerCase(std::string_view s) {
-  std::string out(s);
-  for (auto& c : out) c = AsciiLower(c);
-  return out;
-}
-
-std::string_view Trim(std::string_view s) {
-  // Like the runtime's Trim: every character up to and including the blank counts as white space.
-  size_t b = 0, e = s.size();
-  while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
-  while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
-  return s.substr(b, e - b);
 }
 
 }  // namespace livrexa

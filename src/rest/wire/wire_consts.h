@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "rest/wire/text_tools.h"
+
 namespace livrexa {
 
 enum class TTypeObject : int { toDataset, toParam, toMassive, toVariable, toObject };
@@ -101,11 +103,5 @@ bool IsFloatKind(TObjectValue v);
 bool IsTextKind(TObjectValue v);
 // ovSmallint, ovInteger, ovWord, ovAutoInc, ovLargeint, ovOraInterval, ovLongWord, ovShortint, ovSingle.
 bool IsIntegerKind(TObjectValue v);
-
-// Letter-case-insensitive comparison of ASCII names.
-bool SameText(std::string_view a, std::string_view b);
-std::string UpperCase(std::string_view s);
-std::string LowerCase(std::string_view s);
-std::string_view Trim(std::string_view s);
 
 }  // namespace livrexa
