@@ -171,11 +171,20 @@ struct RunOutcome {
 RunOutcome RunEvent(RoutedModule& module, const std::string& group, const std::string& event,
                     TRequestType type = TRequestType::rtGet, const std::string& tag = "",
                     std::initializer_list<const char*> present = {}) {
-  RunOutcome o{false, 200, "", "", TJsonMode::jmDataware, std::make_unique<TDWParams>()};
-  for (const char* name : present) o.list->AddNew(name).SetAsString("x");
-  o.found = RunServerEvent(module, type, group, event, o.list, tag, {"Host: h", "User-Agent: t"}, o.status,
-                           o.content_type, o.mode, o.result);
-  return o;
+  TListenerRequest request;
+  request.request_type = type;
+  request.group_name = group;
+  request.event_name = event;
+  request.controls.AccessTag = tag;
+  request.params = std::make_unique<TDWParams>();
+  for (const char* name : present) request.params->AddNew(name).SetAsString("x");
+  const bool found = RunServerEvent(module, request, TRequestHeader{"Host: h", "User-Agent: t"});
+  return RunOutcome{found,
+                    request.status_code,
+                    request.result_text,
+                    request.content_type,
+                    request.json_mode,
+                    std::move(request.params)};
 }
 
 TEST(RunServerEvent, GroupMatchingByContextComponentOrClassName) {
@@ -264,14 +273,14 @@ class EmptyModule : public TServerMethodDataModule {
 
 TEST(RunServerEvent, NoGroupsAtAll) {
   EmptyModule module;
-  std::unique_ptr<TDWParams> list;
-  int status = 200;
-  std::string content_type, result = "x";
-  TJsonMode mode = TJsonMode::jmDataware;
-  EXPECT_FALSE(RunServerEvent(module, TRequestType::rtGet, "", "Eco", list, "", TRequestHeader{}, status,
-                              content_type, mode, result));
-  EXPECT_EQ(status, 404);
-  EXPECT_EQ(result, "");
+  TListenerRequest request;
+  request.request_type = TRequestType::rtGet;
+  request.event_name = "Eco";
+  request.result_text = "x";
+  EXPECT_FALSE(RunServerEvent(module, request, TRequestHeader{}));
+  EXPECT_EQ(request.status_code, 404);
+  EXPECT_EQ(request.result_text, "");
+  EXPECT_EQ(request.params, nullptr);
 }
 
 TEST(ServerEventsListings, GroupsByAccessTagAndEventsOfOneGroup) {

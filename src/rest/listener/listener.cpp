@@ -42,22 +42,42 @@ Reserved ReservedName(const std::string& event_name) {
   return Reserved::kNone;
 }
 
-// Destroys the handler module on every path; an error of its destruction is ignored.
-struct ModuleHolder {
-  std::unique_ptr<TServerMethodDataModule> module;
-  void Destroy() noexcept {
-    try {
-      module.reset();
-    } catch (...) {
-    }
-  }
-  ~ModuleHolder() { Destroy(); }
-};
-
 TRequestHeader HeaderLines(const HttpRequest& request) {
   TRequestHeader lines;
   for (const auto& h : request.headers) lines.push_back(h.name + ": " + h.value);
   return lines;
+}
+
+// Step 6: the method from the start of the command; false for any other method.
+bool ReadRequestType(TListenerRequest& s) {
+  const std::string upper = UpperCase(s.command);
+  if (upper.starts_with("GET")) {
+    s.request_type = TRequestType::rtGet;
+  } else if (upper.starts_with("POST")) {
+    s.request_type = TRequestType::rtPost;
+  } else if (upper.starts_with("PUT")) {
+    s.request_type = TRequestType::rtPut;
+  } else if (upper.starts_with("DELE")) {
+    s.request_type = TRequestType::rtDelete;
+  } else if (upper.starts_with("PATC")) {
+    s.request_type = TRequestType::rtPatch;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// Step 12: "/group/event" or "/event".
+void EventNameFromPath(const std::string& path, TListenerRequest& s) {
+  std::string name(Trim(path));
+  if (!name.empty() && name.front() == '/') name.erase(0, 1);
+  const size_t slash = name.find('/');
+  if (slash != std::string::npos) {
+    s.group_name = name.substr(0, slash);
+    s.event_name = name.substr(slash + 1);
+  } else {
+    s.event_name = name;
+  }
 }
 
 }  // namespace
@@ -111,110 +131,36 @@ void TRESTServicePooler::SetServerMethodClass(const TServerMethodClass& value) {
 
 void TRESTServicePooler::ProcessRequest(HttpRequest& request, HttpReply& reply, HttpEarlyReply& early) const {
   TListenerRequest s;
-  const std::string charset = Encoding == TEncodeSelect::esUtf8 ? "utf-8" : "ansi";
 
   // 1-2. Command; the open-origin header on every reply, then the CORS headers when enabled.
   s.command = std::string(Trim(request.request_line));
-  reply.AddHeader("Access-Control-Allow-Origin", "*");
-  if (CORS) {
-    if (CORS_CustomHeaders.empty()) {
-      reply.AddHeader("Access-Control-Allow-Methods", "GET, POST, PATCH, PUT, DELETE, OPTIONS");
-      reply.AddHeader("Access-Control-Allow-Headers",
-                      "Content-Type, Origin, Accept, Authorization, X-CUSTOM-HEADER");
-    } else {
-      for (const auto& line : CORS_CustomHeaders) {
-        const size_t colon = line.find(':');
-        reply.AddHeader(Trim(line.substr(0, colon)), colon == std::string::npos
-                                                         ? std::string_view()
-                                                         : Trim(std::string_view(line).substr(colon + 1)));
-      }
-    }
-  }
+  AddOriginHeaders(reply);
 
   // 3. Static files, before any authentication.
-  if (UpperCase(s.command.substr(0, 3)) == "GET") {
-    const std::string name = RootPath + request.path;
-    if (name.find('.') != std::string::npos) {
-      auto file = FileInsideFolder(StaticFolder, name);
-      if (!file) file = FileInsideFolder(StaticFolder, RootPath + name);
-      std::string bytes;
-      if (file && ReadWholeFile(*file, bytes)) {
-        std::string type = ContentTypeOfFileName(name);
-        if (UpperCase(s.command).find(".HTML") != std::string::npos) type += "; charset=utf-8";
-        reply.SetHeader("Content-Type", type);
-        reply.status = 200;
-        reply.body = std::move(bytes);
-        return;
-      }
-    }
-  }
+  if (AnswerStaticFile(request, s, reply)) return;
 
   // 4-5. Protocol words removed; Basic credentials for every method.
   for (const char* version : {" HTTP/1.0", " HTTP/1.1", " HTTP/2.0", " HTTP/2.1"})
     RemoveAll(s.command, version);
-  if (ServerParams.HasAuthentication &&
-      (request.auth_user != ServerParams.UserName || request.auth_password != ServerParams.Password)) {
-    reply.status = 401;
-    reply.SetHeader("WWW-Authenticate", "Basic realm=\"Provide Authentication\"");
-    reply.SetHeader("Content-Type", "text/html; charset=utf-8");
-    reply.body = "<HTML><BODY><B>401 Unauthorized</B></BODY></HTML>";
-    return;
-  }
+  if (RefuseCredentials(request, reply)) return;
 
   // 6-7. Method; the favicon.
-  const std::string upper = UpperCase(s.command);
-  if (upper.starts_with("GET")) {
-    s.request_type = TRequestType::rtGet;
-  } else if (upper.starts_with("POST")) {
-    s.request_type = TRequestType::rtPost;
-  } else if (upper.starts_with("PUT")) {
-    s.request_type = TRequestType::rtPut;
-  } else if (upper.starts_with("DELE")) {
-    s.request_type = TRequestType::rtDelete;
-  } else if (upper.starts_with("PATC")) {
-    s.request_type = TRequestType::rtPatch;
-  } else {
-    return;
-  }
+  if (!ReadRequestType(s)) return;
   if (request.path == "/favicon.ico") return;
 
   // 8-9. Headers, then the decoders for the request's shape. A request with more parameters than
   // allowed is refused before they are all built.
-  try {
-    TParamLimitScope limit(MaxParams);
-    DecodeRequest(request, Encoding, s);
-  } catch (const TTooManyParams& e) {
-    reply.status = 413;
-    reply.SetHeader("Content-Type", "text/plain; charset=utf-8");
-    reply.body = e.what();
-    return;
-  }
+  if (!DecodeWithinLimit(request, s, reply)) return;
   // The raw body has been decoded into parameters; its memory goes back before the event runs.
   request.body = std::string();
   request.form_text = std::string();
   request.params = std::vector<std::string>();
 
   // 10. The handler module.
-  ModuleHolder holder;
+  TModuleHolder holder;
   const bool has_class = server_method_class_.Assigned();
   if (has_class) {
-    if (const TJSONParam* p = s.params ? s.params->GetRecName("dwwelcomemessage") : nullptr)
-      s.controls.WelcomeMessage = DecodeText(p->AsString());
-    if (const TJSONParam* p = s.params ? s.params->GetRecName("dwaccesstag") : nullptr)
-      s.controls.AccessTag = DecodeText(p->AsString());
-    holder.module = server_method_class_.Create();
-    TServerMethodDataModule& module = *holder.module;
-    module.Encoding = Encoding;
-    module.Client = &early;
-    module.SetClientWelcomeMessage(s.controls.WelcomeMessage);
-    if (module.ReceivesClientInfo()) {
-      module.SetClientInfo(std::string(Trim(request.remote_ip)), request.ipv6 ? "ipv6" : "ipv4",
-                           request.remote_port, std::string(Trim(request.user_agent)));
-    }
-    if (module.OnWelcomeMessage) {
-      module.OnWelcomeMessage(s.controls.WelcomeMessage, s.controls.AccessTag, s.controls.ConnectionDefs,
-                              s.accept, s.content_type, s.error_text);
-    }
+    OpenModule(request, early, s, holder);
   } else {
     s.result_text = Result2JSON({"-5", "Server Methods Cannot Assigned"});
   }
@@ -222,104 +168,8 @@ void TRESTServicePooler::ProcessRequest(HttpRequest& request, HttpReply& reply, 
   // 11.
   if (OnLastRequest) OnLastRequest(request.user_agent + "\r\n" + request.request_line);
 
-  bool file_sent = false;
-  if (has_class) {
-    // 12. The event name from the path when no decoder found one.
-    if (s.event_name.empty() && !request.path.empty()) {
-      std::string name(Trim(request.path));
-      if (!name.empty() && name.front() == '/') name.erase(0, 1);
-      const size_t slash = name.find('/');
-      if (slash != std::string::npos) {
-        s.group_name = name.substr(0, slash);
-        s.event_name = name.substr(slash + 1);
-      } else {
-        s.event_name = name;
-      }
-    }
-
-    if (s.group_name.empty() && s.event_name.empty()) {
-      // 13. The welcome page.
-      s.reply_text = WelcomePage(DefaultPage);
-      s.content_type = "text/html";
-    } else {
-      // 14. Reply preparation; the asynchronous reply; the cipher of the parameters.
-      s.content_type = "application/json";
-      s.content_encoding = charset;
-      // Read as the parameter's boolean ("true" in any case, or "1").
-      const auto read_switch = [&](std::string_view name, bool& target) {
-        if (const TJSONParam* p = s.params ? s.params->GetRecName(name) : nullptr) target = p->AsBoolean();
-      };
-      read_switch("dwassyncexec", s.controls.AssyncExec);
-      read_switch("dwusecript", s.controls.UseCript);
-      if (s.controls.AssyncExec) {
-        HttpReply now;
-        now.headers = reply.headers;
-        now.SetHeader("Content-Type", "application/json; charset=" + charset);
-        now.SetHeader("Content-Encoding", charset);
-        SetReplyBody(now, 200, std::string(kAsyncReply), std::string(kAsyncReply),
-                     s.controls.DataCompression);
-        early.SendEarly(now);
-      }
-      read_switch("binaryRequest", s.controls.BinaryRequest);
-      read_switch("BinaryCompatibleMode", s.controls.BinaryCompatibleMode);
-      read_switch("MetadataRequest", s.controls.MetadataRequest);
-      if (s.params) {
-        s.params->vCripto->Decipher = DecipherText;
-        s.params->SetCriptOptions(s.controls.UseCript, CriptOptions.Key);
-        for (int i = 0; i < static_cast<int>(s.params->Count()); ++i)
-          s.params->GetRec(i)->vCripto->Decipher = DecipherText;
-      }
-
-      // 15. Dispatch by name.
-      TServerMethodDataModule& module = *holder.module;
-      const Reserved reserved = ReservedName(s.event_name);
-      bool found = true;
-      if (!s.accept && (reserved != Reserved::kGetEvents || ForceWelcomeAccess)) {
-        s.result_text = std::string(kNotAccepted);
-        if (reserved == Reserved::kGetEvents) {
-          if (TJSONParam* message = s.params ? s.params->GetRecName("MessageError") : nullptr) {
-            message->SetAsString("Invalid welcomemessage...");
-          } else {
-            s.status_code = 500;
-          }
-        }
-      } else {
-        switch (reserved) {
-          case Reserved::kGetServerEventsList: {
-            TJSONParam& result = OutputParam(EnsureList(s.params, Encoding), "Result");
-            result.SetValue(ServerEventsListing(module, s.controls.AccessTag), result.Encoded());
-            s.result_text = std::string(kResultOK);
-            break;
-          }
-          case Reserved::kGetEvents:
-            s.result_text = ListEventsOfGroup(module, s.group_name, s.params, Encoding);
-            break;
-          case Reserved::kGetPoolerList:
-            OutputParam(EnsureList(s.params, Encoding), "Result").SetAsString("");
-            s.result_text = std::string(kResultOK);
-            break;
-          case Reserved::kEchoPooler:
-            s.result_text = R"({"MESSAGE":"NOK", "RESULT":"Invalid Pooler Name..."})";
-            s.status_code = 404;
-            break;
-          case Reserved::kRemoteDatabase:
-            // This server's modules hold no database-pooler component to run them on.
-            throw LivrexaError("Invalid DWParam");
-          case Reserved::kNone:
-            found = RunServerEvent(
-                module, s.request_type, s.group_name, s.event_name, s.params, s.controls.AccessTag,
-                std::function<TRequestHeader()>([&request] { return HeaderLines(request); }), s.status_code,
-                s.content_type, s.json_mode, s.result_text);
-            if (!found) {
-              s.status_code = 404;
-              s.json_mode = TJsonMode::jmPureJSON;
-            }
-            break;
-        }
-      }
-      if (!found && !early.EarlySent()) file_sent = AnswerWithProgramFile(request, s, reply);
-    }
-  }
+  // 12-15.
+  const bool file_sent = has_class && AnswerEvent(request, reply, early, *holder.module, s);
 
   // 16. The module goes before the reply is built.
   holder.Destroy();
@@ -329,6 +179,183 @@ void TRESTServicePooler::ProcessRequest(HttpRequest& request, HttpReply& reply, 
 
   // 18.
   if (OnLastResponse) OnLastResponse(s.reply_text);
+}
+
+void TRESTServicePooler::AddOriginHeaders(HttpReply& reply) const {
+  reply.AddHeader("Access-Control-Allow-Origin", "*");
+  if (!CORS) return;
+  if (CORS_CustomHeaders.empty()) {
+    reply.AddHeader("Access-Control-Allow-Methods", "GET, POST, PATCH, PUT, DELETE, OPTIONS");
+    reply.AddHeader("Access-Control-Allow-Headers",
+                    "Content-Type, Origin, Accept, Authorization, X-CUSTOM-HEADER");
+    return;
+  }
+  for (const auto& line : CORS_CustomHeaders) {
+    const size_t colon = line.find(':');
+    reply.AddHeader(Trim(line.substr(0, colon)), colon == std::string::npos
+                                                     ? std::string_view()
+                                                     : Trim(std::string_view(line).substr(colon + 1)));
+  }
+}
+
+bool TRESTServicePooler::AnswerStaticFile(const HttpRequest& request, const TListenerRequest& s,
+                                          HttpReply& reply) const {
+  if (UpperCase(s.command.substr(0, 3)) != "GET") return false;
+  const std::string name = RootPath + request.path;
+  if (name.find('.') == std::string::npos) return false;
+  auto file = FileInsideFolder(StaticFolder, name);
+  if (!file) file = FileInsideFolder(StaticFolder, RootPath + name);
+  std::string bytes;
+  if (!file || !ReadWholeFile(*file, bytes)) return false;
+  std::string type = ContentTypeOfFileName(name);
+  if (UpperCase(s.command).find(".HTML") != std::string::npos) type += "; charset=utf-8";
+  reply.SetHeader("Content-Type", type);
+  reply.status = 200;
+  reply.body = std::move(bytes);
+  return true;
+}
+
+bool TRESTServicePooler::RefuseCredentials(const HttpRequest& request, HttpReply& reply) const {
+  if (!ServerParams.HasAuthentication ||
+      (request.auth_user == ServerParams.UserName && request.auth_password == ServerParams.Password))
+    return false;
+  reply.status = 401;
+  reply.SetHeader("WWW-Authenticate", "Basic realm=\"Provide Authentication\"");
+  reply.SetHeader("Content-Type", "text/html; charset=utf-8");
+  reply.body = "<HTML><BODY><B>401 Unauthorized</B></BODY></HTML>";
+  return true;
+}
+
+bool TRESTServicePooler::DecodeWithinLimit(HttpRequest& request, TListenerRequest& s,
+                                           HttpReply& reply) const {
+  try {
+    TParamLimitScope limit(MaxParams);
+    DecodeRequest(request, Encoding, s);
+  } catch (const TTooManyParams& e) {
+    reply.status = 413;
+    reply.SetHeader("Content-Type", "text/plain; charset=utf-8");
+    reply.body = e.what();
+    return false;
+  }
+  return true;
+}
+
+void TRESTServicePooler::OpenModule(const HttpRequest& request, HttpEarlyReply& early, TListenerRequest& s,
+                                    TModuleHolder& holder) const {
+  if (const TJSONParam* p = s.params ? s.params->GetRecName("dwwelcomemessage") : nullptr)
+    s.controls.WelcomeMessage = DecodeText(p->AsString());
+  if (const TJSONParam* p = s.params ? s.params->GetRecName("dwaccesstag") : nullptr)
+    s.controls.AccessTag = DecodeText(p->AsString());
+  holder.module = server_method_class_.Create();
+  TServerMethodDataModule& module = *holder.module;
+  module.Encoding = Encoding;
+  module.Client = &early;
+  module.SetClientWelcomeMessage(s.controls.WelcomeMessage);
+  if (module.ReceivesClientInfo()) {
+    module.SetClientInfo(std::string(Trim(request.remote_ip)), request.ipv6 ? "ipv6" : "ipv4",
+                         request.remote_port, std::string(Trim(request.user_agent)));
+  }
+  if (module.OnWelcomeMessage) {
+    module.OnWelcomeMessage(s.controls.WelcomeMessage, s.controls.AccessTag, s.controls.ConnectionDefs,
+                            s.accept, s.content_type, s.error_text);
+  }
+}
+
+bool TRESTServicePooler::AnswerEvent(const HttpRequest& request, HttpReply& reply, HttpEarlyReply& early,
+                                     TServerMethodDataModule& module, TListenerRequest& s) const {
+  // 12. The event name from the path when no decoder found one.
+  if (s.event_name.empty() && !request.path.empty()) EventNameFromPath(request.path, s);
+
+  if (s.group_name.empty() && s.event_name.empty()) {
+    // 13. The welcome page.
+    s.reply_text = WelcomePage(DefaultPage);
+    s.content_type = "text/html";
+    return false;
+  }
+
+  // 14. Reply preparation; the asynchronous reply; the cipher of the parameters.
+  PrepareEventReply(reply, early, s);
+
+  // 15. Dispatch by name.
+  const bool found = DispatchByName(request, module, s);
+  return !found && !early.EarlySent() && AnswerWithProgramFile(request, s, reply);
+}
+
+void TRESTServicePooler::PrepareEventReply(const HttpReply& reply, HttpEarlyReply& early,
+                                           TListenerRequest& s) const {
+  const std::string charset = Encoding == TEncodeSelect::esUtf8 ? "utf-8" : "ansi";
+  s.content_type = "application/json";
+  s.content_encoding = charset;
+  // Read as the parameter's boolean ("true" in any case, or "1").
+  const auto read_switch = [&](std::string_view name, bool& target) {
+    if (const TJSONParam* p = s.params ? s.params->GetRecName(name) : nullptr) target = p->AsBoolean();
+  };
+  read_switch("dwassyncexec", s.controls.AssyncExec);
+  read_switch("dwusecript", s.controls.UseCript);
+  if (s.controls.AssyncExec) {
+    HttpReply now;
+    now.headers = reply.headers;
+    now.SetHeader("Content-Type", "application/json; charset=" + charset);
+    now.SetHeader("Content-Encoding", charset);
+    SetReplyBody(now, 200, std::string(kAsyncReply), std::string(kAsyncReply), s.controls.DataCompression);
+    early.SendEarly(now);
+  }
+  read_switch("binaryRequest", s.controls.BinaryRequest);
+  read_switch("BinaryCompatibleMode", s.controls.BinaryCompatibleMode);
+  read_switch("MetadataRequest", s.controls.MetadataRequest);
+  if (s.params) {
+    s.params->vCripto->Decipher = DecipherText;
+    s.params->SetCriptOptions(s.controls.UseCript, CriptOptions.Key);
+    for (int i = 0; i < static_cast<int>(s.params->Count()); ++i)
+      s.params->GetRec(i)->vCripto->Decipher = DecipherText;
+  }
+}
+
+bool TRESTServicePooler::DispatchByName(const HttpRequest& request, TServerMethodDataModule& module,
+                                        TListenerRequest& s) const {
+  const Reserved reserved = ReservedName(s.event_name);
+  if (!s.accept && (reserved != Reserved::kGetEvents || ForceWelcomeAccess)) {
+    s.result_text = std::string(kNotAccepted);
+    if (reserved == Reserved::kGetEvents) {
+      if (TJSONParam* message = s.params ? s.params->GetRecName("MessageError") : nullptr) {
+        message->SetAsString("Invalid welcomemessage...");
+      } else {
+        s.status_code = 500;
+      }
+    }
+    return true;
+  }
+  switch (reserved) {
+    case Reserved::kGetServerEventsList: {
+      TJSONParam& result = OutputParam(EnsureList(s.params, Encoding), "Result");
+      result.SetValue(ServerEventsListing(module, s.controls.AccessTag), result.Encoded());
+      s.result_text = std::string(kResultOK);
+      return true;
+    }
+    case Reserved::kGetEvents:
+      s.result_text = ListEventsOfGroup(module, s.group_name, s.params, Encoding);
+      return true;
+    case Reserved::kGetPoolerList:
+      OutputParam(EnsureList(s.params, Encoding), "Result").SetAsString("");
+      s.result_text = std::string(kResultOK);
+      return true;
+    case Reserved::kEchoPooler:
+      s.result_text = R"({"MESSAGE":"NOK", "RESULT":"Invalid Pooler Name..."})";
+      s.status_code = 404;
+      return true;
+    case Reserved::kRemoteDatabase:
+      // This server's modules hold no database-pooler component to run them on.
+      throw LivrexaError("Invalid DWParam");
+    case Reserved::kNone:
+      break;
+  }
+  const bool found =
+      RunServerEvent(module, s, std::function<TRequestHeader()>([&request] { return HeaderLines(request); }));
+  if (!found) {
+    s.status_code = 404;
+    s.json_mode = TJsonMode::jmPureJSON;
+  }
+  return found;
 }
 
 }  // namespace livrexa

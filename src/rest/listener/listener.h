@@ -27,6 +27,7 @@ namespace livrexa {
 
 class HttpServer;
 struct TListenerRequest;
+struct TModuleHolder;
 
 struct TServerParams {
   bool HasAuthentication = true;
@@ -98,6 +99,28 @@ class TRESTServicePooler {
   void ProcessRequest(HttpRequest& request, HttpReply& reply, HttpEarlyReply& early) const;
 
  private:
+  // The steps of ProcessRequest, in their order. Those returning bool return whether they answered
+  // the request (DecodeWithinLimit: whether the request goes on).
+  // Steps 1-2: the open-origin header, then the CORS headers when enabled.
+  void AddOriginHeaders(HttpReply& reply) const;
+  // Step 3: a file of StaticFolder for a GET of a name with a dot.
+  bool AnswerStaticFile(const HttpRequest& request, const TListenerRequest& state, HttpReply& reply) const;
+  // Step 5: the 401 reply when the Basic credentials are not the server's.
+  bool RefuseCredentials(const HttpRequest& request, HttpReply& reply) const;
+  // Steps 8-9: the decoders, under the MaxParams limit (refused with 413 above it).
+  bool DecodeWithinLimit(HttpRequest& request, TListenerRequest& state, HttpReply& reply) const;
+  // Step 10: the handler module made and told about the client and its welcome message.
+  void OpenModule(const HttpRequest& request, HttpEarlyReply& early, TListenerRequest& state,
+                  TModuleHolder& holder) const;
+  // Steps 12-15: the event's name, the welcome page or the event run. Returns whether a file of
+  // the program's folder answered instead.
+  bool AnswerEvent(const HttpRequest& request, HttpReply& reply, HttpEarlyReply& early,
+                   TServerMethodDataModule& module, TListenerRequest& state) const;
+  // Step 14: reply preparation, the asynchronous reply and the cipher of the parameters.
+  void PrepareEventReply(const HttpReply& reply, HttpEarlyReply& early, TListenerRequest& state) const;
+  // Step 15: the reserved names, then the module's events. Returns whether an event was found.
+  bool DispatchByName(const HttpRequest& request, TServerMethodDataModule& module,
+                      TListenerRequest& state) const;
   // Step 15's fallback: a file of the program's folder named by the path (or by the referring
   // page and the path). Returns whether it answered.
   bool AnswerWithProgramFile(const HttpRequest& request, const TListenerRequest& state,

@@ -36,34 +36,33 @@ bool GroupMatches(const TServerMethodDataModule& module, const TDWServerEvents& 
          wanted == LowerCase(module.ClassName() + "." + group.Name());
 }
 
-bool RunServerEvent(TServerMethodDataModule& module, TRequestType request_type, const std::string& group_name,
-                    const std::string& event_name, std::unique_ptr<TDWParams>& list,
-                    const std::string& access_tag, const TRequestHeader& request_header, int& status_code,
-                    std::string& content_type, TJsonMode& json_mode, std::string& result_text) {
+bool RunServerEvent(TServerMethodDataModule& module, TListenerRequest& request,
+                    const TRequestHeader& request_header) {
   const std::function<TRequestHeader()> lines = [&] { return request_header; };
-  return RunServerEvent(module, request_type, group_name, event_name, list, access_tag, lines, status_code,
-                        content_type, json_mode, result_text);
+  return RunServerEvent(module, request, lines);
 }
 
-bool RunServerEvent(TServerMethodDataModule& module, TRequestType request_type, const std::string& group_name,
-                    const std::string& event_name, std::unique_ptr<TDWParams>& list,
-                    const std::string& access_tag, const std::function<TRequestHeader()>& request_header,
-                    int& status_code, std::string& content_type, TJsonMode& json_mode,
-                    std::string& result_text) {
+bool RunServerEvent(TServerMethodDataModule& module, TListenerRequest& request,
+                    const std::function<TRequestHeader()>& request_header) {
+  const TRequestType request_type = request.request_type;
+  std::unique_ptr<TDWParams>& list = request.params;
+  int& status_code = request.status_code;
+  std::string& result_text = request.result_text;
   const auto& groups = module.ServerEventsGroups();
   for (const auto& group : groups) {
-    TDWEvent* event =
-        GroupMatches(module, *group, group_name) ? group->Events.EventByName(UpperCase(event_name)) : nullptr;
+    TDWEvent* event = GroupMatches(module, *group, request.group_name)
+                          ? group->Events.EventByName(UpperCase(request.event_name))
+                          : nullptr;
     if (!event) {
       result_text = "Event not found...";
       continue;
     }
-    json_mode = TJsonMode::jmPureJSON;
+    request.json_mode = TJsonMode::jmPureJSON;
     const auto encode_if_asked = [&](const std::string& text) {
       return HasParam(list.get(), "dwencodestrings") ? EncodeText(text) : text;
     };
 
-    if (!Trim(group->AccessTag).empty() && group->AccessTag != access_tag) {
+    if (!Trim(group->AccessTag).empty() && group->AccessTag != request.controls.AccessTag) {
       result_text = encode_if_asked("Invalid Access tag...");
       return true;
     }
@@ -91,7 +90,7 @@ bool RunServerEvent(TServerMethodDataModule& module, TRequestType request_type, 
           result_text = "The Requested URL was Rejected";
         } else {
           result_text = error;
-          content_type = "text/html";
+          request.content_type = "text/html";
         }
         RaiseStatusForFailure(status_code, 500);
         return true;
@@ -105,7 +104,7 @@ bool RunServerEvent(TServerMethodDataModule& module, TRequestType request_type, 
       } else if (event->Handlers.OnReplyEvent) {
         event->Handlers.OnReplyEvent(*list, result_text);
       }
-      json_mode = event->JsonMode;
+      request.json_mode = event->JsonMode;
     } catch (const std::exception& e) {
       result_text = encode_if_asked(e.what());
       RaiseStatusForFailure(status_code, 500);

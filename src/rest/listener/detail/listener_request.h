@@ -8,6 +8,7 @@
 #include "rest/http/http_types.h"
 #include "rest/listener/detail/request_decoders.h"
 #include "rest/listener/server_events.h"
+#include "rest/listener/server_method_module.h"
 
 namespace livrexa {
 
@@ -28,6 +29,18 @@ struct TListenerRequest {
   std::string content_encoding;  // the content-encoding label, set once a reply is prepared
   std::string result_text;
   std::string reply_text;
+};
+
+// Destroys the handler module on every path; an error of its destruction is ignored.
+struct TModuleHolder {
+  std::unique_ptr<TServerMethodDataModule> module;
+  void Destroy() noexcept {
+    try {
+      module.reset();
+    } catch (...) {
+    }
+  }
+  ~TModuleHolder() { Destroy(); }
 };
 
 // Steps 8 and 9: the header pass, then the decoders that the request's shape calls for.

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "rest/listener/detail/listener_request.h"
 #include "rest/listener/server_events.h"
 
 namespace livrexa {
@@ -13,18 +14,14 @@ namespace livrexa {
 class TDWParams;
 class TServerMethodDataModule;
 
-// Finds the group and event, checks access tag and route, completes the list from the
-// declaration and calls the event's handlers. Returns whether an event was found.
-bool RunServerEvent(TServerMethodDataModule& module, TRequestType request_type, const std::string& group_name,
-                    const std::string& event_name, std::unique_ptr<TDWParams>& list,
-                    const std::string& access_tag, const TRequestHeader& request_header, int& status_code,
-                    std::string& content_type, TJsonMode& json_mode, std::string& result_text);
+// Finds the request's group and event, checks access tag and route, completes the request's
+// list from the declaration and calls the event's handlers; status, content type, JSON mode and
+// result text go into the request. Returns whether an event was found.
+bool RunServerEvent(TServerMethodDataModule& module, TListenerRequest& request,
+                    const TRequestHeader& request_header);
 // The same, with the request-header lines made only when a hook of the event asks for them.
-bool RunServerEvent(TServerMethodDataModule& module, TRequestType request_type, const std::string& group_name,
-                    const std::string& event_name, std::unique_ptr<TDWParams>& list,
-                    const std::string& access_tag, const std::function<TRequestHeader()>& request_header,
-                    int& status_code, std::string& content_type, TJsonMode& json_mode,
-                    std::string& result_text);
+bool RunServerEvent(TServerMethodDataModule& module, TListenerRequest& request,
+                    const std::function<TRequestHeader()>& request_header);
 
 // Whether a group answers to a request's group name: its context name, its component name or
 // "<module class>.<component name>", all compared in lower case.
