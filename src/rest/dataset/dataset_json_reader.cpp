@@ -257,24 +257,21 @@ class ReadOnlySetAside {
   bool was_;
 };
 
-}  // namespace
+// The text's columns and lines arrays, or null when the text has not got them.
+struct TDatasetParts {
+  const JsonValue* columns = nullptr;
+  const JsonValue* lines = nullptr;
+};
 
-void ReadDatasetText(std::string_view text, TFDMemTable& dest, const TDatasetReadOptions& options) {
-  std::string clean = CleanText(text);
-  if (clean.empty() || clean.find('[') == std::string::npos) return;
-
-  // Only a text that opens an object or an array is parsed; anything else reads as an empty object.
+// Only a text that opens an object or an array is parsed; anything else reads as an empty object.
+// Parsed in place: strings and numbers stay in the text's own buffer, which lives until the rows
+// are built. A text that is no object with members closes the destination and fails.
+void ParseInPlace(std::string& clean, JsonDocument& doc, TFDMemTable& dest) {
   const size_t first = clean.find_first_not_of(" \t\r\n");
   if (first == std::string::npos || (clean[first] != '{' && clean[first] != '[')) {
     dest.Close();
     InvalidData();
   }
-  // Parsed in place: strings and numbers stay in the text's own buffer, which lives until the
-  // rows are built.
-  // The tree's nodes come from chunks of about half the text's size (a text of thousands of rows
-  // then takes a few chunks, not hundreds); pages of a chunk that no node reaches are never touched.
-  rapidjson::MemoryPoolAllocator<> nodes(std::max<size_t>(64 * 1024, clean.size() / 2));
-  JsonDocument doc(&nodes);
   doc.ParseInsitu<rapidjson::kParseIterativeFlag | rapidjson::kParseNumbersAsStringsFlag>(clean.data());
   if (doc.HasParseError()) {
     throw LivrexaError("Invalid JSON text at byte offset " + std::to_string(doc.GetErrorOffset()) + ": " +
@@ -284,18 +281,26 @@ void ReadDatasetText(std::string_view text, TFDMemTable& dest, const TDatasetRea
     dest.Close();
     InvalidData();
   }
+}
 
-  // The opening members by position: type object, direction, encoded flag, kind, then the
-  // table's key with its [header, lines] array.
+// The opening members by position: type object, direction, encoded flag, kind, then the table's
+// key with its [header, lines] array. Without columns and lines the destination is closed and
+// the text fails.
+TDatasetParts FindParts(const JsonDocument& doc, TFDMemTable& dest) {
   const JsonValue* body = MemberAt(doc, 4);
   const JsonValue* header = body && body->IsArray() && body->Size() >= 2 ? &(*body)[0] : nullptr;
   const JsonValue* linesObject = header ? &(*body)[1] : nullptr;
-  const JsonValue* columns = header ? MemberAt(*header, 0) : nullptr;
-  const JsonValue* lines = linesObject ? MemberAt(*linesObject, 0) : nullptr;
-  if (!columns || !columns->IsArray() || !lines || !lines->IsArray()) {
+  TDatasetParts parts;
+  parts.columns = header ? MemberAt(*header, 0) : nullptr;
+  parts.lines = linesObject ? MemberAt(*linesObject, 0) : nullptr;
+  if (!parts.columns || !parts.columns->IsArray() || !parts.lines || !parts.lines->IsArray()) {
     dest.Close();
     InvalidData();
   }
+  return parts;
+}
+
+TDatasetTextHead ReadHead(const JsonDocument& doc) {
   TDatasetTextHead head;
   head.TypeObject = ReadTypeObject(MemberText(doc, 0));
   head.Direction = ReadDirection(MemberText(doc, 1));
@@ -303,22 +308,28 @@ void ReadDatasetText(std::string_view text, TFDMemTable& dest, const TDatasetRea
   head.ObjectValue = ReadObjectValue(MemberText(doc, 3));
   const auto& tag = (doc.MemberBegin() + 4)->name;
   head.TagName = LowerCase(std::string_view(tag.GetString(), tag.GetStringLength()));
-  if (options.OnHead) options.OnHead(head);
+  return head;
+}
 
+// The destination rebuilt with the definitions of the columns, then their key marks.
+void DefineTable(TFDMemTable& dest, const JsonValue& columns) {
   dest.Close();
   dest.ClearFieldDefs();
-  for (const JsonValue& column : columns->GetArray()) DefineColumn(dest, column);
+  for (const JsonValue& column : columns.GetArray()) DefineColumn(dest, column);
   dest.CreateDataSet();
   if (!dest.Active()) throw LivrexaError("Error on Parse JSON Data...");
-  for (const JsonValue& column : columns->GetArray()) MarkColumn(dest, column);
+  for (const JsonValue& column : columns.GetArray()) MarkColumn(dest, column);
+}
 
-  // Each field reads the line element at the position of the first column of its name.
+// Each field reads the line element at the position of the first column of its name; `needed`
+// becomes the number of elements a line must have.
+std::vector<size_t> ElementPositions(const TFDMemTable& dest, const JsonValue& columns, size_t& needed) {
   const size_t fieldCount = dest.FieldCount();
   std::vector<size_t> position(fieldCount);
-  size_t needed = 0;
+  needed = 0;
   for (size_t f = 0; f < fieldCount; ++f) {
-    for (size_t c = 0; c < columns->Size(); ++c) {
-      if (SameText(Trim(MemberText((*columns)[static_cast<rapidjson::SizeType>(c)], kColumnField)),
+    for (size_t c = 0; c < columns.Size(); ++c) {
+      if (SameText(Trim(MemberText(columns[static_cast<rapidjson::SizeType>(c)], kColumnField)),
                    dest.FieldDef(f).Name)) {
         position[f] = c;
         needed = std::max(needed, c + 1);
@@ -326,7 +337,13 @@ void ReadDatasetText(std::string_view text, TFDMemTable& dest, const TDatasetRea
       }
     }
   }
+  return position;
+}
 
+// Appends a row per line, calling the options' row callback after each.
+void ReadLines(TFDMemTable& dest, const JsonValue& lines, const std::vector<size_t>& position, size_t needed,
+               bool encoded, const TDatasetReadOptions& options) {
+  const size_t fieldCount = dest.FieldCount();
   std::vector<TFieldType> types(fieldCount);
   bool anyReadOnly = false;  // the table's own definitions are never read-only, but a mark is kept
   for (size_t f = 0; f < fieldCount; ++f) {
@@ -334,10 +351,10 @@ void ReadDatasetText(std::string_view text, TFDMemTable& dest, const TDatasetRea
     anyReadOnly = anyReadOnly || dest.FieldDef(f).ReadOnly;
   }
 
-  const int lastLine = static_cast<int>(lines->Size()) - 1;
-  dest.ReserveRows(lines->Size());
+  const int lastLine = static_cast<int>(lines.Size()) - 1;
+  dest.ReserveRows(lines.Size());
   int recNo = 0;
-  for (const JsonValue& line : lines->GetArray()) {
+  for (const JsonValue& line : lines.GetArray()) {
     const JsonValue* values = MemberAt(line, 0);
     if (!values || !values->IsArray() || values->Size() < needed) InvalidData();
     dest.Append();
@@ -346,9 +363,9 @@ void ReadDatasetText(std::string_view text, TFDMemTable& dest, const TDatasetRea
         const JsonValue& element = (*values)[static_cast<rapidjson::SizeType>(position[f])];
         if (anyReadOnly) {
           ReadOnlySetAside aside(dest, f);
-          ReadElement(dest, f, types[f], element, head.Encoded, options.Utf8SpecialChars);
+          ReadElement(dest, f, types[f], element, encoded, options.Utf8SpecialChars);
         } else {
-          ReadElement(dest, f, types[f], element, head.Encoded, options.Utf8SpecialChars);
+          ReadElement(dest, f, types[f], element, encoded, options.Utf8SpecialChars);
         }
       }
       dest.Post();
@@ -360,6 +377,27 @@ void ReadDatasetText(std::string_view text, TFDMemTable& dest, const TDatasetRea
     if (options.OnWriterProcess) options.OnWriterProcess(dest, ++recNo, lastLine, abort);
     if (abort) break;
   }
+}
+
+}  // namespace
+
+void ReadDatasetText(std::string_view text, TFDMemTable& dest, const TDatasetReadOptions& options) {
+  std::string clean = CleanText(text);
+  if (clean.empty() || clean.find('[') == std::string::npos) return;
+
+  // The tree's nodes come from chunks of about half the text's size (a text of thousands of rows
+  // then takes a few chunks, not hundreds); pages of a chunk that no node reaches are never touched.
+  rapidjson::MemoryPoolAllocator<> nodes(std::max<size_t>(64 * 1024, clean.size() / 2));
+  JsonDocument doc(&nodes);
+  ParseInPlace(clean, doc, dest);
+  const TDatasetParts parts = FindParts(doc, dest);
+  const TDatasetTextHead head = ReadHead(doc);
+  if (options.OnHead) options.OnHead(head);
+
+  DefineTable(dest, *parts.columns);
+  size_t needed = 0;
+  const std::vector<size_t> position = ElementPositions(dest, *parts.columns, needed);
+  ReadLines(dest, *parts.lines, position, needed, head.Encoded, options);
   dest.First();
 }
 
