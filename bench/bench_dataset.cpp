@@ -111,8 +111,8 @@ void Serialise(benchmark::State& state, TFDMemTable& table) {
     TJSONValue v;
     v.SetEncoding(TEncodeSelect::esASCII);
     v.LoadFromDataset("temp", table, true, TJsonMode::jmDataware, "", "", false, false);
-    bytes = v.aValue.size();
-    benchmark::DoNotOptimize(v.aValue.data());
+    bytes = v.StoredText().size();
+    benchmark::DoNotOptimize(v.StoredText().data());
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
 }

@@ -12,7 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);
   for (const bool encoded : {false, true}) {
     TJSONValue v;
-    v.vEncoded = encoded;
+    v.SetEncoded(encoded);
     v.SetEncoding(encoded ? TEncodeSelect::esASCII : TEncodeSelect::esUtf8);
     try {
       v.LoadFromJSON(text);

@@ -160,11 +160,11 @@ void TDM::DWServerEvents_Consulta(TDWParams& Params, std::string&) {
     JSONValue.SetEncoding(Encoding);
     if (Query1.Active())
       JSONValue.LoadFromDataset("temp", Query1, true, TJsonMode::jmDataware, "", "", false, false);
-    const bool large = JSONValue.aValue.size() >= kLargeTransfer;
+    const bool large = JSONValue.StoredText().size() >= kLargeTransfer;
     Query1.Close();  // the rows are in the dataset text now
     if (large) ReleaseFreedMemory();
     std::string tabela = JSONValue.ToJSON();
-    JSONValue.aValue = std::string();  // a result may be hundreds of megabytes: held once at a time
+    JSONValue.ClearStoredText();  // a result may be hundreds of megabytes: held once at a time
     Params.ParamByName("Tabela").SetAsString(tabela);
   } catch (const std::exception& e) {
     const std::string now = NowText();

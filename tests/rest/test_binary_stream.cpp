@@ -106,7 +106,7 @@ TEST(BinaryStream, RoundTripOfEveryLayout) {
   EXPECT_EQ(DateTimeToWire(back.ParamByName("quando").AsDateTime()), 3914487000);
   EXPECT_DOUBLE_EQ(back.ParamByName("valor").AsCurrency(), -1234.5);
   EXPECT_EQ(back.ParamByName("valor").ObjectValue(), ovCurrency);
-  EXPECT_EQ(back.ParamByName("simples").vJSONValue->Value(), "2D5");
+  EXPECT_EQ(back.ParamByName("simples").JSONValue().Value(), "2D5");
   EXPECT_EQ(back.ParamByName("simples").ObjectValue(), ovSingle);
   EXPECT_EQ(std::get<TVarBytes>(back.ParamByName("foto").GetValue(ovBlob)).Bytes, photo);
   EXPECT_TRUE(back.ParamByName("foto").Binary());

@@ -100,10 +100,10 @@ TEST(DatasetText, WorkedExampleReadsBackIntoTheSameTable) {
   TJSONValue v;
   v.WriteToDataset(TDatasetType::dtFull, DecodeText(EncodeText(kExample)), dest, true);
 
-  EXPECT_EQ(v.vTypeObject, TTypeObject::toDataset);
-  EXPECT_EQ(v.vObjectValue, TObjectValue::ovDataSet);
-  EXPECT_TRUE(v.vEncoded);
-  EXPECT_EQ(v.vtagName, "temp");
+  EXPECT_EQ(v.TypeObject(), TTypeObject::toDataset);
+  EXPECT_EQ(v.ObjectValue(), TObjectValue::ovDataSet);
+  EXPECT_TRUE(v.Encoded());
+  EXPECT_EQ(v.TagName(), "temp");
 
   ASSERT_TRUE(dest.Active());
   ASSERT_EQ(dest.FieldCount(), 2u);
@@ -331,14 +331,14 @@ TEST(DatasetText, WriterLeavesTheCursorOnTheFirstRowAndNamesTheTable) {
   TJSONValue v;
   v.LoadFromDataset("Consulta", query);
   EXPECT_EQ(query.RecNo(), 1u);
-  EXPECT_EQ(v.vtagName, "consulta");
-  EXPECT_EQ(v.vTypeObject, TTypeObject::toDataset);
-  EXPECT_EQ(v.vObjectValue, TObjectValue::ovDataSet);
+  EXPECT_EQ(v.TagName(), "consulta");
+  EXPECT_EQ(v.TypeObject(), TTypeObject::toDataset);
+  EXPECT_EQ(v.ObjectValue(), TObjectValue::ovDataSet);
   EXPECT_FALSE(v.IsNull());
 
   TJSONValue blank;
   blank.LoadFromDataset("  ", query);
-  EXPECT_EQ(blank.vtagName, "rdwtable");
+  EXPECT_EQ(blank.TagName(), "rdwtable");
   EXPECT_NE(blank.ToJSON().find(R"("ValueType":"ovDataSet", "rdwtable":[{"fields":)"), std::string::npos);
 }
 
@@ -381,7 +381,7 @@ TEST(DatasetText, UnencodedTextIsEscapedAndMemosStayEncoded) {
   // Under an 8-bit encoding the lines go through Windows-1252, then the 7-bit rule.
   TJSONValue v;
   v.SetEncoding(TEncodeSelect::esASCII);
-  v.vUtf8SpecialChars = false;
+  v.SetUtf8SpecialChars(false);
   v.LoadFromDataset("temp", t, false);
   EXPECT_NE(v.ToJSON().find(R"({"line0":["a\"b\/c\\ ???\t", "T0s="]})"), std::string::npos) << v.ToJSON();
 
@@ -686,11 +686,11 @@ TEST(DatasetText, ProgressCallbackSeesEveryRowAndCanStopTheReading) {
 
   std::vector<std::pair<int, int>> calls;
   TJSONValue v;
-  v.vOnWriterProcess = [&](TFDMemTable& table, int recNo, int recordCount, bool& abort) {
+  v.SetOnWriterProcess([&](TFDMemTable& table, int recNo, int recordCount, bool& abort) {
     calls.emplace_back(recNo, recordCount);
     EXPECT_EQ(table.RecordCount(), static_cast<size_t>(recNo)) << "called after the row is posted";
     abort = recNo == 3;
-  };
+  });
   TFDMemTable dest;
   v.WriteToDataset(TDatasetType::dtFull, text, dest);
   EXPECT_EQ(calls, (std::vector<std::pair<int, int>>{{1, 4}, {2, 4}, {3, 4}}));

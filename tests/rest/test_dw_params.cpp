@@ -109,8 +109,8 @@ TEST(DWParams, AddGivesTheListSettings) {
   TJSONParam* p = list.Add(std::make_unique<TJSONParam>(TEncodeSelect::esUtf8));
   EXPECT_EQ(p->Encoding(), TEncodeSelect::esASCII);
   EXPECT_EQ(p->JsonMode(), TJsonMode::jmPureJSON);
-  EXPECT_TRUE(p->CriptOptions().vUseCripto);
-  EXPECT_EQ(p->CriptOptions().vKeyString, "key");
+  EXPECT_TRUE(p->CriptOptions().UseCripto());
+  EXPECT_EQ(p->CriptOptions().KeyString(), "key");
   p->SetEncoded(false);
   p->SetAsString("Ação");
   EXPECT_EQ(p->AsString(), "A??o");  // stored under the list's 7-bit encoding
@@ -118,7 +118,7 @@ TEST(DWParams, AddGivesTheListSettings) {
 
 TEST(DWParams, SetCriptOptionsReachesEveryParameter) {
   TDWParams list;
-  list.vCripto->Decipher = [](const std::string& text, const std::string& key) { return text + "/" + key; };
+  list.SetDecipher([](const std::string& text, const std::string& key) { return text + "/" + key; });
   list.Add(Param("A"))->SetAsString("a");
   list.Add(Param("B"))->SetAsString("b");
   list.SetCriptOptions(true, "k1");

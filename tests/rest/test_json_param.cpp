@@ -47,12 +47,12 @@ TEST(JsonParam, NewParameterDefaults) {
   EXPECT_TRUE(p.IsNull());
   EXPECT_TRUE(p.Encoded());
   EXPECT_FALSE(p.Binary());
-  EXPECT_EQ(p.vTypeObject, TTypeObject::toParam);
+  EXPECT_EQ(p.TypeObject(), TTypeObject::toParam);
   EXPECT_EQ(p.ObjectDirection(), TObjectDirection::odINOUT);
-  EXPECT_EQ(p.vJSONValue->vObjectDirection, TObjectDirection::odINOUT);
-  EXPECT_FALSE(p.vJSONValue->vBinary);
+  EXPECT_EQ(p.JSONValue().ObjectDirection(), TObjectDirection::odINOUT);
+  EXPECT_FALSE(p.JSONValue().Binary());
   EXPECT_EQ(p.ObjectValue(), ovString);
-  EXPECT_FALSE(p.CriptOptions().vUseCripto);
+  EXPECT_FALSE(p.CriptOptions().UseCripto());
 }
 
 TEST(JsonParam, ServerParameterTexts) {
@@ -85,15 +85,15 @@ TEST(JsonParam, NameIsUpperCaseAndTheValueKey) {
   TJSONParam p(TEncodeSelect::esUtf8);
   p.SetParamName("Resposta");
   EXPECT_EQ(p.ParamName(), "RESPOSTA");
-  EXPECT_EQ(p.vJSONValue->vtagName, "RESPOSTA");
+  EXPECT_EQ(p.JSONValue().TagName(), "RESPOSTA");
 }
 
 TEST(JsonParam, PropertySettersReachTheValueObject) {
   TJSONParam p(TEncodeSelect::esUtf8);
   p.SetObjectDirection(TObjectDirection::odOUT);
   p.SetEncoded(false);
-  EXPECT_EQ(p.vJSONValue->vObjectDirection, TObjectDirection::odOUT);
-  EXPECT_FALSE(p.vJSONValue->vEncoded);
+  EXPECT_EQ(p.JSONValue().ObjectDirection(), TObjectDirection::odOUT);
+  EXPECT_FALSE(p.JSONValue().Encoded());
   for (int k = 0; k < kObjectValueCount; ++k) {
     const auto kind = static_cast<TObjectValue>(k);
     p.SetObjectValue(kind);
@@ -119,7 +119,7 @@ TEST(JsonParam, EmptyAndNullTexts) {
   plain->SetEncoded(false);
   plain->SetAsString("null");
   EXPECT_TRUE(plain->IsNull());
-  EXPECT_TRUE(plain->vJSONValue->aValue.empty());
+  EXPECT_TRUE(plain->JSONValue().StoredText().empty());
 }
 
 TEST(JsonParam, AccentedTextSurvivesOnlyEncodedUnderSevenBits) {
@@ -166,7 +166,7 @@ TEST(JsonParam, BooleanTexts) {
 TEST(JsonParam, FormValueReadAsInteger) {
   TJSONParam form(TEncodeSelect::esASCII);
   form.SetAsString("130");
-  EXPECT_EQ(form.vJSONValue->aValue, "\"MTMw\"");
+  EXPECT_EQ(form.JSONValue().StoredText(), "\"MTMw\"");
   EXPECT_EQ(form.AsInteger(), 130);
 }
 
@@ -197,7 +197,7 @@ TEST(JsonParam, TypedWritesSetKindAndEncodedFlag) {
     cases[i].set(p);
     EXPECT_EQ(p.ObjectValue(), cases[i].kind) << i;
     EXPECT_EQ(p.Encoded(), cases[i].encoded) << i;
-    EXPECT_EQ(p.vJSONValue->aValue, cases[i].stored) << i;
+    EXPECT_EQ(p.JSONValue().StoredText(), cases[i].stored) << i;
     EXPECT_FALSE(p.IsNull()) << i;
   }
 }
@@ -288,8 +288,8 @@ TEST(JsonParam, FromJsonClientExamples) {
   filtro.FromJSON(
       R"({"ObjectType":"toParam", "Direction":"odIN", "Encoded":"true", "ValueType":"ovString", "Filtro":"QW5h"})");
   EXPECT_EQ(filtro.ParamName(), "filtro");
-  EXPECT_EQ(filtro.vJSONValue->vtagName, "filtro");
-  EXPECT_EQ(filtro.vJSONValue->aValue, "\"QW5h\"");
+  EXPECT_EQ(filtro.JSONValue().TagName(), "filtro");
+  EXPECT_EQ(filtro.JSONValue().StoredText(), "\"QW5h\"");
   EXPECT_EQ(filtro.AsString(), "Ana");
   EXPECT_EQ(filtro.ObjectDirection(), TObjectDirection::odIN);
   EXPECT_FALSE(filtro.IsNull());
@@ -311,7 +311,7 @@ TEST(JsonParam, FromJsonReadsMembersByPositionNotByKey) {
   TJSONParam p(TEncodeSelect::esASCII);
   p.FromJSON(
       R"({"Direction":"odIN", "ObjectType":"toParam", "ValueType":"ovInteger", "Encoded":"true", "X":"QW5h"})");
-  EXPECT_EQ(p.vTypeObject, TTypeObject::toObject);          // "odIN" is no type object
+  EXPECT_EQ(p.TypeObject(), TTypeObject::toObject);         // "odIN" is no type object
   EXPECT_EQ(p.ObjectDirection(), TObjectDirection::odOUT);  // "toParam" is no direction
   EXPECT_FALSE(p.Encoded());                                // "ovInteger" is not "true"
   EXPECT_EQ(p.ObjectValue(), ovSingle);                     // "true" is no kind
@@ -322,7 +322,7 @@ TEST(JsonParam, FromJsonNameFallbacks) {
   TJSONParam p(TEncodeSelect::esASCII);
   p.FromJSON(
       R"({"ObjectType":"toNothing", "Direction":"in", "Encoded":"TRUE", "ValueType":"ovText", "a":"QW5h"})");
-  EXPECT_EQ(p.vTypeObject, TTypeObject::toObject);
+  EXPECT_EQ(p.TypeObject(), TTypeObject::toObject);
   EXPECT_EQ(p.ObjectDirection(), TObjectDirection::odOUT);
   EXPECT_TRUE(p.Encoded());
   EXPECT_EQ(p.ObjectValue(), ovSingle);
@@ -346,7 +346,7 @@ TEST(JsonParam, FromJsonCutsTheValueFromTheRawText) {
     p.SetEncoded(false);
     p.FromJSON(std::string(R"({"ObjectType":"toParam", "Direction":"odIN", "Encoded":"false", )") +
                R"("ValueType":"ovFixedChar", "v":)" + c.tail);
-    EXPECT_EQ(p.vJSONValue->aValue, c.stored) << c.tail;
+    EXPECT_EQ(p.JSONValue().StoredText(), c.stored) << c.tail;
     EXPECT_EQ(p.IsNull(), c.null) << c.tail;
   }
 }
@@ -387,7 +387,7 @@ TEST(JsonParam, BinaryParameterKeepsItsBytes) {
   p.SetObjectValue(ovBlob);
   p.SetValue(EncodeBinary(bytes), true);
   EXPECT_TRUE(p.Binary());
-  EXPECT_TRUE(p.vJSONValue->vBinary);
+  EXPECT_TRUE(p.JSONValue().Binary());
   EXPECT_EQ(p.ToJSON(), R"({"ObjectType":"toParam", "Direction":"odINOUT", "Encoded":"true", )"
                         R"("ValueType":"ovBlob", "FOTO":"AP8QgA=="})");
   EXPECT_EQ(std::get<TVarBytes>(p.GetValue(ovBlob)).Bytes, bytes);
@@ -414,7 +414,7 @@ TEST(JsonParam, ClearIsEmptyAndNull) {
   p.Clear();
   EXPECT_TRUE(p.IsNull());
   EXPECT_TRUE(p.IsEmpty());
-  EXPECT_TRUE(p.vJSONValue->IsNull());
+  EXPECT_TRUE(p.JSONValue().IsNull());
 }
 
 TEST(JsonParam, CopyFromTakesSettingsAndStoresTheTextEncoded) {
@@ -442,12 +442,12 @@ TEST(JsonParam, VariantValueDeciphersTextKindsOnlyWhenAsked) {
   EXPECT_EQ(std::get<std::string>(p.GetVariantValue()), "cipher");
 
   TCripto options;
-  options.vUseCripto = true;
-  options.vKeyString = "k";
+  options.SetUseCripto(true);
+  options.SetKeyString("k");
   p.SetCriptOptions(options);
   EXPECT_EQ(ErrorOf([&] { p.GetVariantValue(); }), "No cipher available for DWParam");
 
-  options.Decipher = [](const std::string& text, const std::string& key) { return key + ":" + text; };
+  options.SetDecipher([](const std::string& text, const std::string& key) { return key + ":" + text; });
   p.SetCriptOptions(options);
   EXPECT_EQ(std::get<std::string>(p.GetVariantValue()), "k:cipher");
   EXPECT_EQ(p.AsString(), "cipher");  // the accessors never decipher

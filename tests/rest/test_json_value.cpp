@@ -22,7 +22,7 @@ TEST(JsonValue, SetValueEncodesAndValueDecodes) {
   TJSONValue v;
   v.SetValue("Ação", true);
   EXPECT_FALSE(v.IsNull());
-  EXPECT_EQ(v.aValue, "\"QcOnw6Nv\"");
+  EXPECT_EQ(v.StoredText(), "\"QcOnw6Nv\"");
   EXPECT_EQ(v.Value(), "Ação");
   EXPECT_EQ(v.ToJSON(), kHead + R"(true", "ValueType":"ovString", "TAGJSON":"QcOnw6Nv"})");
 }
@@ -31,13 +31,13 @@ TEST(JsonValue, SevenBitEncodingLosesCharactersOnlyWhenUnencoded) {
   TJSONValue v;
   v.SetEncoding(TEncodeSelect::esASCII);
   v.SetValue("Ação", false);
-  EXPECT_EQ(v.aValue, "\"A??o\"");
+  EXPECT_EQ(v.StoredText(), "\"A??o\"");
   EXPECT_EQ(v.Value(), "A??o");
   v.SetValue("Ação", true);
   EXPECT_EQ(v.Value(), "Ação");
   // A stored byte above 127 reads back as U+FFFD.
-  v.vEncoded = false;
-  v.aValue = "\"A\xE7o\"";
+  v.SetEncoded(false);
+  v.SetStoredText("\"A\xE7o\"");
   EXPECT_EQ(v.Value(), "A\xEF\xBF\xBDo");
 }
 
@@ -65,10 +65,10 @@ TEST(JsonValue, WriteValueStoresByKind) {
   };
   for (const auto& c : cases) {
     TJSONValue v;
-    v.vObjectValue = c.kind;
-    v.vEncoded = c.encoded;
+    v.SetObjectValue(c.kind);
+    v.SetEncoded(c.encoded);
     v.WriteValue(c.text);
-    EXPECT_EQ(v.aValue, c.stored) << ObjectValueName(c.kind) << " " << c.text;
+    EXPECT_EQ(v.StoredText(), c.stored) << ObjectValueName(c.kind) << " " << c.text;
     EXPECT_FALSE(v.IsNull()) << ObjectValueName(c.kind);
   }
 }
@@ -84,10 +84,10 @@ TEST(JsonValue, EmptyOrNullTextMakesNullExceptForStringKinds) {
   };
   for (const auto& c : cases) {
     TJSONValue v;
-    v.vObjectValue = c.kind;
+    v.SetObjectValue(c.kind);
     v.SetValue("x", false);  // not null, something stored
     v.WriteValue(c.text);
-    EXPECT_TRUE(v.aValue.empty()) << ObjectValueName(c.kind);
+    EXPECT_TRUE(v.StoredText().empty()) << ObjectValueName(c.kind);
     EXPECT_EQ(v.IsNull(), c.nullAfter) << ObjectValueName(c.kind);
   }
   // An already null value stays null whatever the kind.
@@ -112,9 +112,9 @@ TEST(JsonValue, ValueStripsQuotesAndBlanks) {
   };
   for (const auto& c : cases) {
     TJSONValue v;
-    v.vObjectValue = c.kind;
-    v.vEncoded = c.encoded;
-    v.aValue = c.stored;
+    v.SetObjectValue(c.kind);
+    v.SetEncoded(c.encoded);
+    v.SetStoredText(c.stored);
     EXPECT_EQ(v.Value(), c.value) << c.stored;
   }
 }
@@ -145,11 +145,11 @@ TEST(JsonValue, ValueTextByKind) {
   };
   for (const auto& c : cases) {
     TJSONValue v;
-    v.vObjectValue = c.kind;
-    v.vEncoded = c.encoded;
-    v.vNullValue = c.null;
-    v.aValue = c.stored;
-    v.vtagName = "K";
+    v.SetObjectValue(c.kind);
+    v.SetEncoded(c.encoded);
+    v.SetNullValue(c.null);
+    v.SetStoredText(c.stored);
+    v.SetTagName("K");
     const std::string expected = kHead + (c.encoded ? "true" : "false") + "\", \"ValueType\":\"" +
                                  std::string(ObjectValueName(c.kind)) + "\", \"K\":" + c.member + "}";
     EXPECT_EQ(v.ToJSON(), expected) << ObjectValueName(c.kind) << " " << c.stored;
@@ -167,9 +167,9 @@ TEST(JsonValue, EmptyStoredTextWritesEmptyOrNullByKind) {
   };
   for (const auto& c : cases) {
     TJSONValue v;
-    v.vObjectValue = c.kind;
-    v.vNullValue = false;
-    v.vtagName = "K";
+    v.SetObjectValue(c.kind);
+    v.SetNullValue(false);
+    v.SetTagName("K");
     const std::string json = v.ToJSON();
     EXPECT_EQ(json.substr(json.find("\"K\":") + 4), std::string(c.member) + "}") << ObjectValueName(c.kind);
   }
@@ -177,30 +177,30 @@ TEST(JsonValue, EmptyStoredTextWritesEmptyOrNullByKind) {
 
 TEST(JsonValue, DatasetTypeObjectWritesAnArray) {
   TJSONValue v;
-  v.vTypeObject = TTypeObject::toDataset;
-  v.vObjectValue = ovDataSet;
-  v.vEncoded = true;
-  v.vNullValue = false;
-  v.vtagName = "temp";
-  v.aValue = R"({"fields":[]}, {"lines":[]})";
+  v.SetTypeObject(TTypeObject::toDataset);
+  v.SetObjectValue(ovDataSet);
+  v.SetEncoded(true);
+  v.SetNullValue(false);
+  v.SetTagName("temp");
+  v.SetStoredText(R"({"fields":[]}, {"lines":[]})");
   EXPECT_EQ(v.ToJSON(), R"({"ObjectType":"toDataset", "Direction":"odINOUT", "Encoded":"true", )"
                         R"("ValueType":"ovDataSet", "temp":[{"fields":[]}, {"lines":[]}]})");
 }
 
 TEST(JsonValue, PureJsonModeWritesTheBareText) {
   TJSONValue v;
-  v.vJsonMode = TJsonMode::jmPureJSON;
+  v.SetJsonMode(TJsonMode::jmPureJSON);
   v.SetValue("a\tb", false);
   EXPECT_EQ(v.ToJSON(), "a\\tb");
 }
 
 TEST(JsonValue, EmptyMemberUnderDefaultKeyGivesNoText) {
   TJSONValue v;
-  v.vObjectValue = ovObject;
-  v.vNullValue = false;
-  v.aValue = "\"\"";
+  v.SetObjectValue(ovObject);
+  v.SetNullValue(false);
+  v.SetStoredText("\"\"");
   EXPECT_EQ(v.ToJSON(), "");
-  v.vtagName = "K";
+  v.SetTagName("K");
   EXPECT_EQ(v.ToJSON(), kHead + R"(false", "ValueType":"ovObject", "K":})");
 }
 
@@ -209,8 +209,8 @@ TEST(JsonValue, ClearMakesNullWithEmptyEncodedValue) {
   v.SetValue("abc", false);
   v.Clear();
   EXPECT_TRUE(v.IsNull());
-  EXPECT_TRUE(v.vEncoded);
-  EXPECT_TRUE(v.aValue.empty());
+  EXPECT_TRUE(v.Encoded());
+  EXPECT_TRUE(v.StoredText().empty());
 }
 
 TEST(JsonValue, LoadFromJsonKeepsItsOwnEncodedFlag) {
@@ -218,14 +218,14 @@ TEST(JsonValue, LoadFromJsonKeepsItsOwnEncodedFlag) {
                            R"("ValueType":"ovString", "DwServerEventName":"VEVTVA=="})";
   TJSONValue plain;
   plain.LoadFromJSON(text);
-  EXPECT_EQ(plain.vtagName, "dwservereventname");
-  EXPECT_EQ(plain.vTypeObject, TTypeObject::toParam);
-  EXPECT_EQ(plain.vObjectDirection, TObjectDirection::odIN);
-  EXPECT_FALSE(plain.vEncoded);
+  EXPECT_EQ(plain.TagName(), "dwservereventname");
+  EXPECT_EQ(plain.TypeObject(), TTypeObject::toParam);
+  EXPECT_EQ(plain.ObjectDirection(), TObjectDirection::odIN);
+  EXPECT_FALSE(plain.Encoded());
   EXPECT_EQ(plain.Value(), "VEVTVA==");
 
   TJSONValue encoded;
-  encoded.vEncoded = true;
+  encoded.SetEncoded(true);
   encoded.LoadFromJSON(text);
   EXPECT_EQ(encoded.Value(), "TEST");
   EXPECT_FALSE(encoded.IsNull());
@@ -235,18 +235,18 @@ TEST(JsonValue, LoadFromJsonByKind) {
   TJSONValue dataset;
   dataset.LoadFromJSON(R"({"ObjectType":"toDataset", "Direction":"odINOUT", "Encoded":"false", )"
                        R"("ValueType":"ovDataSet", "temp":[1, 2]})");
-  EXPECT_EQ(dataset.vObjectValue, ovDataSet);
-  EXPECT_EQ(dataset.aValue, "\"1, 2\"");
+  EXPECT_EQ(dataset.ObjectValue(), ovDataSet);
+  EXPECT_EQ(dataset.StoredText(), "\"1, 2\"");
 
   TJSONValue blob;
   blob.LoadFromJSON(R"({"ObjectType":"toParam", "Direction":"odIN", "Encoded":"true", )"
                     R"("ValueType":"ovBlob", "b":"AP8Q"})");
-  EXPECT_EQ(blob.aValue, std::string("\x00\xff\x10", 3));
+  EXPECT_EQ(blob.StoredText(), std::string("\x00\xff\x10", 3));
 
   TJSONValue integer;
   integer.LoadFromJSON(R"({"ObjectType":"toParam", "Direction":"odIN", "Encoded":"false", )"
                        R"("ValueType":"ovInteger", "n":42})");
-  EXPECT_EQ(integer.aValue, "42");
+  EXPECT_EQ(integer.StoredText(), "42");
 }
 
 TEST(JsonValue, LoadFromJsonWithoutMembersChangesNothing) {
@@ -255,7 +255,7 @@ TEST(JsonValue, LoadFromJsonWithoutMembersChangesNothing) {
     v.SetValue("keep", false);
     v.LoadFromJSON(text);
     EXPECT_EQ(v.Value(), "keep") << text;
-    EXPECT_EQ(v.vtagName, "TAGJSON");
+    EXPECT_EQ(v.TagName(), "TAGJSON");
   }
 }
 

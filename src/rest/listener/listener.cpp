@@ -304,10 +304,10 @@ void TRESTServicePooler::PrepareEventReply(const HttpReply& reply, HttpEarlyRepl
   read_switch("BinaryCompatibleMode", s.controls.BinaryCompatibleMode);
   read_switch("MetadataRequest", s.controls.MetadataRequest);
   if (s.params) {
-    s.params->vCripto->Decipher = DecipherText;
+    s.params->SetDecipher(DecipherText);
     s.params->SetCriptOptions(s.controls.UseCript, CriptOptions.Key);
     for (int i = 0; i < static_cast<int>(s.params->Count()); ++i)
-      s.params->GetRec(i)->vCripto->Decipher = DecipherText;
+      s.params->GetRec(i)->SetDecipher(DecipherText);
   }
 }
 

@@ -113,11 +113,11 @@ void TRESTServicePooler::BuildReply(TListenerRequest& s, HttpReply& reply) const
         size_t size = 0;
         for (int i = 0; s.params && i < static_cast<int>(s.params->Count()); ++i) {
           TJSONParam& p = *s.params->GetRec(i);
-          if (p.vObjectDirection != TObjectDirection::odOUT &&
-              p.vObjectDirection != TObjectDirection::odINOUT)
+          if (p.ObjectDirection() != TObjectDirection::odOUT &&
+              p.ObjectDirection() != TObjectDirection::odINOUT)
             continue;
           texts.push_back(p.ToJSON());
-          p.vJSONValue->aValue = std::string();
+          p.JSONValue().ClearStoredText();
           size += texts.back().size() + 2;
         }
         s.params.reset();

@@ -82,7 +82,7 @@ bool ReadSwitch(std::string_view text) {
 
 std::string ReadSingleValueText(const std::string& text) {
   TJSONValue value;
-  value.vEncoded = true;
+  value.SetEncoded(true);
   value.LoadFromJSON(text);
   return value.Value();
 }

@@ -48,18 +48,18 @@ void WriteText(TMemoryStream& s, std::string_view bytes) {
 // The wire text of a float-kind parameter, empty when it is null. ovSingle keeps a number text
 // that the typed reads take as an integer, so its text is converted directly.
 std::string FloatWireText(const TJSONParam& p) {
-  if (p.vObjectValue == ovSingle) {
-    const std::string t = p.vJSONValue->Value();
+  if (p.ObjectValue() == ovSingle) {
+    const std::string t = p.JSONValue().Value();
     if (t.empty() || t == "null") return {};
     return FloatToWire(WireToFloat(t));
   }
-  const TVariant v = p.GetValue(p.vObjectValue);
+  const TVariant v = p.GetValue(p.ObjectValue());
   const auto* d = std::get_if<double>(&v);
   return d ? FloatToWire(*d) : std::string();
 }
 
 void WriteValue(TMemoryStream& s, const TJSONParam& p) {
-  const TObjectValue kind = p.vObjectValue;
+  const TObjectValue kind = p.ObjectValue();
   if (IsStreamTextKind(kind)) {
     WriteText(s, Utf8ToCp1252(p.AsString()));
   } else if (IsStreamInt32Kind(kind)) {
@@ -87,13 +87,13 @@ void WriteValue(TMemoryStream& s, const TJSONParam& p) {
 }
 
 void WriteRecord(TMemoryStream& s, const TJSONParam& p) {
-  WriteText(s, Utf8ToCp1252(p.vParamName));
-  s.WriteInt32(static_cast<int32_t>(p.vObjectDirection));
-  s.WriteByte(p.vEncoded ? 1 : 0);
+  WriteText(s, Utf8ToCp1252(p.ParamName()));
+  s.WriteInt32(static_cast<int32_t>(p.ObjectDirection()));
+  s.WriteByte(p.Encoded() ? 1 : 0);
   s.WriteByte(0);
-  s.WriteInt32(static_cast<int32_t>(p.vJsonMode));
-  s.WriteInt32(static_cast<int32_t>(p.vTypeObject));
-  s.WriteInt32(static_cast<int32_t>(p.vObjectValue));
+  s.WriteInt32(static_cast<int32_t>(p.JsonMode()));
+  s.WriteInt32(static_cast<int32_t>(p.TypeObject()));
+  s.WriteInt32(static_cast<int32_t>(p.ObjectValue()));
   WriteValue(s, p);
 }
 
@@ -115,17 +115,17 @@ int LowByte(int32_t v) {
 void ReadRecord(TDWParams& params, TMemoryStream& s, TDWParamExpType input) {
   const std::string name = Cp1252ToUtf8(s.ReadBytes(ReadLength(s)));
   TJSONParam* p = params.GetRecName(name);
-  if (!p) p = params.Add(std::make_unique<TJSONParam>(params.vEncoding));
+  if (!p) p = params.Add(std::make_unique<TJSONParam>(params.Encoding()));
   p->SetParamName(name);
   p->SetObjectDirection(static_cast<TObjectDirection>(LowByte(s.ReadInt32())));
   const uint8_t encoded = s.ReadByte();
   s.ReadByte();
   p->SetEncoded(encoded != 0);
-  p->vJsonMode = static_cast<TJsonMode>(LowByte(s.ReadInt32()));
-  p->vTypeObject = static_cast<TTypeObject>(LowByte(s.ReadInt32()));
+  p->SetJsonMode(static_cast<TJsonMode>(LowByte(s.ReadInt32())));
+  p->SetTypeObject(static_cast<TTypeObject>(LowByte(s.ReadInt32())));
   p->SetObjectValue(static_cast<TObjectValue>(LowByte(s.ReadInt32())));
 
-  const TObjectValue kind = p->vObjectValue;
+  const TObjectValue kind = p->ObjectValue();
   if (IsStreamTextKind(kind)) {
     const size_t n = ReadLength(s);
     if (n == 0) return;
@@ -158,8 +158,8 @@ void ReadRecord(TDWParams& params, TMemoryStream& s, TDWParamExpType input) {
     if (n > 0) p->SetValue(FloatToWire(WireToFloat(s.ReadBytes(n))), false);
   }
 
-  if ((input == TDWParamExpType::tdwpxt_OUT && p->vObjectDirection == TObjectDirection::odIN) ||
-      (input == TDWParamExpType::tdwpxt_IN && p->vObjectDirection == TObjectDirection::odOUT))
+  if ((input == TDWParamExpType::tdwpxt_OUT && p->ObjectDirection() == TObjectDirection::odIN) ||
+      (input == TDWParamExpType::tdwpxt_IN && p->ObjectDirection() == TObjectDirection::odOUT))
     params.Remove(p);
 }
 
@@ -173,7 +173,7 @@ void WriteParamsToStream(const TDWParams& params, TMemoryStream& stream, TDWPara
   int32_t written = 0;
   for (size_t i = 0; i < params.Count(); ++i) {
     const TJSONParam& p = *params.GetRec(static_cast<int>(i));
-    if (!Admits(output, p.vObjectDirection)) continue;
+    if (!Admits(output, p.ObjectDirection())) continue;
     WriteRecord(stream, p);
     ++written;
   }

@@ -42,8 +42,8 @@ TJSONParam& TDWParams::AddNew(const std::string& Name, TObjectDirection Directio
 }
 
 void TDWParams::SetCriptOptions(bool Use, const std::string& Key) {
-  vCripto->vUseCripto = Use;
-  vCripto->vKeyString = Key;
+  vCripto->SetUseCripto(Use);
+  vCripto->SetKeyString(Key);
   for (auto& p : items_) *p->vCripto = *vCripto;
 }
 

@@ -44,15 +44,13 @@ class TDWParams {
   TDWParams(const TDWParams&) = delete;
   TDWParams& operator=(const TDWParams&) = delete;
 
-  TJsonMode vJsonMode = TJsonMode::jmDataware;
-  TEncodeSelect vEncoding = TEncodeSelect::esUtf8;
-  std::unique_ptr<TCripto> vCripto;
-
   TJsonMode JsonMode() const { return vJsonMode; }
   void SetJsonMode(TJsonMode Value) { vJsonMode = Value; }
   TEncodeSelect Encoding() const { return vEncoding; }
   void SetEncoding(TEncodeSelect Value) { vEncoding = Value; }
   const TCripto& CriptOptions() const { return *vCripto; }
+  // The list's cipher (each parameter keeps its own, see TJSONParam::SetDecipher).
+  void SetDecipher(const TDecipherText& Value) { vCripto->SetDecipher(Value); }
 
   size_t Count() const { return items_.size(); }
 
@@ -104,6 +102,9 @@ class TDWParams {
   void LoadFromStream(TMemoryStream& Stream, TDWParamExpType Input = TDWParamExpType::tdwpxt_All);
 
  private:
+  TJsonMode vJsonMode = TJsonMode::jmDataware;
+  TEncodeSelect vEncoding = TEncodeSelect::esUtf8;
+  std::unique_ptr<TCripto> vCripto;
   std::vector<std::unique_ptr<TJSONParam>> items_;
 };
 

@@ -272,11 +272,11 @@ TVariant TJSONParam::GetValue(TObjectValue ValueType) const {
 
 TVariant TJSONParam::GetVariantValue() const {
   TVariant v = GetValue(vObjectValue);
-  if (vCripto->vUseCripto && IsTextKind(vObjectValue)) {
+  if (vCripto->UseCripto() && IsTextKind(vObjectValue)) {
     auto& text = std::get<std::string>(v);
     if (!text.empty()) {
-      if (!vCripto->Decipher) throw LivrexaError("No cipher available for DWParam");
-      text = vCripto->Decipher(text, vCripto->vKeyString);
+      if (!vCripto->Decipher()) throw LivrexaError("No cipher available for DWParam");
+      text = vCripto->Decipher()(text, vCripto->KeyString());
     }
   }
   return v;

@@ -48,9 +48,17 @@ using TDecipherText = std::function<std::string(const std::string& text, const s
 
 class TCripto {
  public:
+  bool UseCripto() const { return vUseCripto; }
+  void SetUseCripto(bool Value) { vUseCripto = Value; }
+  const std::string& KeyString() const { return vKeyString; }
+  void SetKeyString(const std::string& Value) { vKeyString = Value; }
+  const TDecipherText& Decipher() const { return vDecipher; }
+  void SetDecipher(const TDecipherText& Value) { vDecipher = Value; }
+
+ private:
   std::string vKeyString;
   bool vUseCripto = false;
-  TDecipherText Decipher;
+  TDecipherText vDecipher;
 };
 
 class TJSONParam {
@@ -59,26 +67,16 @@ class TJSONParam {
   TJSONParam(const TJSONParam&) = delete;
   TJSONParam& operator=(const TJSONParam&) = delete;
 
-  // Fields, in the order of the design. Assigning them directly skips the side effects of the
-  // property setters below.
-  std::unique_ptr<TJSONValue> vJSONValue;
-  TJsonMode vJsonMode = TJsonMode::jmDataware;
-  TEncodeSelect vEncoding;
-  TTypeObject vTypeObject = TTypeObject::toParam;
-  TObjectDirection vObjectDirection = TObjectDirection::odINOUT;
-  TObjectValue vObjectValue = TObjectValue::ovString;
-  std::unique_ptr<TCripto> vCripto;
-  std::string vFloatDecimalFormat;
-  std::string vParamName;
-  std::string vParamFileName;     // set for a parameter that arrived as a file of a multipart body
-  std::string vParamContentType;  // its content type
-  bool vNullValue = true;
-  bool vBinary = false;
-  bool vEncoded = true;
-
   // Properties.
   const TCripto& CriptOptions() const { return *vCripto; }
   void SetCriptOptions(const TCripto& Value) { *vCripto = Value; }
+  // The cipher used when the encryption options are on.
+  void SetDecipher(const TDecipherText& Value) { vCripto->SetDecipher(Value); }
+  // The value object; the setters of its flags assign them without the parameter's side effects.
+  const TJSONValue& JSONValue() const { return *vJSONValue; }
+  TJSONValue& JSONValue() { return *vJSONValue; }
+  TTypeObject TypeObject() const { return vTypeObject; }
+  void SetTypeObject(TTypeObject Value) { vTypeObject = Value; }
   TObjectDirection ObjectDirection() const { return vObjectDirection; }
   void SetObjectDirection(TObjectDirection Value);  // on the value object too
   TObjectValue ObjectValue() const { return vObjectValue; }
@@ -164,6 +162,25 @@ class TJSONParam {
   void CopyFrom(const TJSONParam& JSONParam);
 
  private:
+  // Fields, in the order of the design. The list and this class's own code assign them
+  // directly, which skips the side effects of the property setters.
+  friend class TDWParams;
+
+  std::unique_ptr<TJSONValue> vJSONValue;
+  TJsonMode vJsonMode = TJsonMode::jmDataware;
+  TEncodeSelect vEncoding;
+  TTypeObject vTypeObject = TTypeObject::toParam;
+  TObjectDirection vObjectDirection = TObjectDirection::odINOUT;
+  TObjectValue vObjectValue = TObjectValue::ovString;
+  std::unique_ptr<TCripto> vCripto;
+  std::string vFloatDecimalFormat;
+  std::string vParamName;
+  std::string vParamFileName;     // set for a parameter that arrived as a file of a multipart body
+  std::string vParamContentType;  // its content type
+  bool vNullValue = true;
+  bool vBinary = false;
+  bool vEncoded = true;
+
   // The value object takes the parameter's settings, writes the text, and lends its null flag.
   // Stores the text as it is, or its base64 form when encode is set.
   void StoreText(std::string_view text, bool encode = false);

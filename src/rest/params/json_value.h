@@ -1,12 +1,13 @@
 #pragma once
 // The value object: one value of a parameter (or a whole dataset text) kept as the bytes of its
 // text in the object's encoding, with the flags that decide how the text is framed in JSON.
-// Fields are public and named as the wire design names them; the dataset writer and reader
-// (json_value_dataset.cpp) work on them directly.
+// The fields are named as the wire design names them; the parameter that owns the value sets
+// them directly, other code goes through the accessors.
 
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "rest/dataset/dataset_json.h"
 #include "rest/dataset/row_set.h"
@@ -16,20 +17,27 @@ namespace livrexa {
 
 class TJSONValue {
  public:
-  bool vDataType = false;  // dataset option carried for the dataset writer
-  TJsonMode vJsonMode = TJsonMode::jmDataware;
-  bool vNullValue = true;
-  bool vBinary = true;               // the stored text is the base64 form of raw bytes
-  bool vUtf8SpecialChars = true;     // escaping variant for unencoded dataset text
-  bool vEncoded = false;             // the stored text is in the base64 (EncodeText) form
-  std::string vFloatDecimalFormat;   // decimal marker used in jmPureJSON
-  std::string vtagName = "TAGJSON";  // the key under which the value is written
-  TTypeObject vTypeObject = TTypeObject::toObject;
-  TObjectDirection vObjectDirection = TObjectDirection::odINOUT;
-  TObjectValue vObjectValue = TObjectValue::ovString;
-  std::string aValue;  // the stored text as bytes of vEncoding
-  TEncodeSelect vEncoding = TEncodeSelect::esUtf8;
-  TOnWriterProcess vOnWriterProcess;
+  // The stored text (bytes of the value's encoding) and the flags that frame it, for the code
+  // around the parameters; the setters assign without side effects.
+  const std::string& StoredText() const { return aValue; }
+  void SetStoredText(std::string Text) { aValue = std::move(Text); }
+  // Lets go of the stored text once it has been sent on (a result may be hundreds of megabytes).
+  void ClearStoredText() { aValue = std::string(); }
+  TTypeObject TypeObject() const { return vTypeObject; }
+  void SetTypeObject(TTypeObject Value) { vTypeObject = Value; }
+  TObjectDirection ObjectDirection() const { return vObjectDirection; }
+  TObjectValue ObjectValue() const { return vObjectValue; }
+  void SetObjectValue(TObjectValue Value) { vObjectValue = Value; }
+  bool Encoded() const { return vEncoded; }
+  void SetEncoded(bool Value) { vEncoded = Value; }
+  bool Binary() const { return vBinary; }
+  void SetNullValue(bool Value) { vNullValue = Value; }
+  TJsonMode JsonMode() const { return vJsonMode; }
+  void SetJsonMode(TJsonMode Value) { vJsonMode = Value; }
+  const std::string& TagName() const { return vtagName; }
+  void SetTagName(std::string Value) { vtagName = std::move(Value); }
+  void SetOnWriterProcess(TOnWriterProcess Value) { vOnWriterProcess = std::move(Value); }
+  void SetUtf8SpecialChars(bool Value) { vUtf8SpecialChars = Value; }
 
   // Stores a text: the encoded flag becomes Encode and the null flag is cleared. The binary
   // kinds with bytes keep the text as given (it is already base64) and set the binary flag;
@@ -76,6 +84,25 @@ class TJSONValue {
                        bool HeaderLowercase = false);
   void WriteToDataset(TDatasetType DatasetType, const std::string& JSONValue, TFDMemTable& DestDS,
                       bool ClearDataset = true);
+
+ private:
+  // The parameter that owns a value object sets these directly as it stores a value.
+  friend class TJSONParam;
+
+  bool vDataType = false;  // dataset option carried for the dataset writer
+  TJsonMode vJsonMode = TJsonMode::jmDataware;
+  bool vNullValue = true;
+  bool vBinary = true;               // the stored text is the base64 form of raw bytes
+  bool vUtf8SpecialChars = true;     // escaping variant for unencoded dataset text
+  bool vEncoded = false;             // the stored text is in the base64 (EncodeText) form
+  std::string vFloatDecimalFormat;   // decimal marker used in jmPureJSON
+  std::string vtagName = "TAGJSON";  // the key under which the value is written
+  TTypeObject vTypeObject = TTypeObject::toObject;
+  TObjectDirection vObjectDirection = TObjectDirection::odINOUT;
+  TObjectValue vObjectValue = TObjectValue::ovString;
+  std::string aValue;  // the stored text as bytes of vEncoding
+  TEncodeSelect vEncoding = TEncodeSelect::esUtf8;
+  TOnWriterProcess vOnWriterProcess;
 };
 
 }  // namespace livrexa
