@@ -1,4 +1,4 @@
-#include "rest/params/binary_stream.h"
+#include "rest/params/detail/binary_stream.h"
 
 #include "rest/wire/errors.h"
 #include "rest/wire/text_codec.h"

@@ -1,6 +1,6 @@
 #include "rest/params/dw_params.h"
 
-#include "rest/params/binary_stream.h"
+#include "rest/params/detail/binary_stream.h"
 #include "rest/wire/errors.h"
 
 namespace livrexa {

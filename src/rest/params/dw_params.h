@@ -93,7 +93,7 @@ class TDWParams {
   // joined by ", "; "null" when there is none.
   std::string ToJSON() const;
 
-  // The binary form (layout in binary_stream.h). Saving leaves the stream at position 0.
+  // The binary form (layout in detail/binary_stream.h). Saving leaves the stream at position 0.
   void SaveToStream(TMemoryStream& Stream, TDWParamExpType Output = TDWParamExpType::tdwpxt_All) const;
   TMemoryStream SaveToStream(TDWParamExpType Output = TDWParamExpType::tdwpxt_All) const;
   // Fails with "Invalid Stream..." when the length after the header is not the declared one

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "rest/params/binary_stream.h"
+#include "rest/params/detail/binary_stream.h"
 #include "rest/params/dw_params.h"
 #include "rest/wire/errors.h"
 #include "rest/wire/text_codec.h"
