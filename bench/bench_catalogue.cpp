@@ -19,8 +19,8 @@
 #include "bench/large_library.h"
 #include "handlers/gateway/connection.h"
 #include "handlers/gateway/query.h"
-#include "rest/json_value.h"
-#include "rest/text_codec.h"
+#include "rest/params/json_value.h"
+#include "rest/wire/text_codec.h"
 
 using namespace livrexa;
 using namespace livrexa::bench;

@@ -9,10 +9,10 @@
 #include <random>
 #include <string>
 
-#include "rest/allocator_tuning.h"
-#include "rest/json_value.h"
-#include "rest/mem_table.h"
-#include "rest/text_codec.h"
+#include "rest/dataset/mem_table.h"
+#include "rest/http/allocator_tuning.h"
+#include "rest/params/json_value.h"
+#include "rest/wire/text_codec.h"
 
 namespace livrexa {
 namespace {
@@ -111,8 +111,8 @@ void Serialise(benchmark::State& state, TFDMemTable& table) {
     TJSONValue v;
     v.SetEncoding(TEncodeSelect::esASCII);
     v.LoadFromDataset("temp", table, true, TJsonMode::jmDataware, "", "", false, false);
-    bytes = v.aValue.size();
-    benchmark::DoNotOptimize(v.aValue.data());
+    bytes = v.StoredText().size();
+    benchmark::DoNotOptimize(v.StoredText().data());
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
 }

@@ -26,9 +26,9 @@
 #include "bench/large_library.h"
 #include "handlers/gateway/connection.h"
 #include "handlers/local_clock.h"
-#include "rest/json_value.h"
-#include "rest/mem_table.h"
-#include "rest/text_codec.h"
+#include "rest/dataset/mem_table.h"
+#include "rest/params/json_value.h"
+#include "rest/wire/text_codec.h"
 
 using namespace livrexa;
 using namespace livrexa::bench;

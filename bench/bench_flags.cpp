@@ -21,9 +21,9 @@
 #include "handlers/gateway/query.h"
 #include "handlers/gateway/tools.h"
 #include "handlers/local_clock.h"
-#include "rest/dw_params.h"
-#include "rest/json_param.h"
-#include "rest/wire_numbers.h"
+#include "rest/params/dw_params.h"
+#include "rest/params/json_param.h"
+#include "rest/wire/wire_numbers.h"
 
 using namespace livrexa;
 using namespace livrexa::bench;

@@ -26,10 +26,10 @@
 #include <thread>
 #include <vector>
 
-#include "rest/dw_params.h"
-#include "rest/http_server.h"
-#include "rest/listener.h"
-#include "rest/text_codec.h"
+#include "rest/http/http_server.h"
+#include "rest/listener/listener.h"
+#include "rest/params/dw_params.h"
+#include "rest/wire/text_codec.h"
 
 namespace {
 

@@ -34,9 +34,9 @@
 #include "handlers/host_services.h"
 #include "handlers/tdm.h"
 #include "handlers/tdm_dispatch.h"
-#include "rest/allocator_tuning.h"
-#include "rest/listener.h"
-#include "rest/text_codec.h"
+#include "rest/http/allocator_tuning.h"
+#include "rest/listener/listener.h"
+#include "rest/wire/text_codec.h"
 
 namespace fs = std::filesystem;
 using namespace livrexa;

@@ -30,7 +30,7 @@
 #include "handlers/gateway/tools.h"
 #include "handlers/host_services.h"
 #include "handlers/tdm.h"
-#include "rest/listener.h"
+#include "rest/listener/listener.h"
 
 namespace fs = std::filesystem;
 using namespace livrexa;

@@ -33,10 +33,10 @@
 #include "handlers/gateway/connection.h"
 #include "handlers/gateway/query.h"
 #include "handlers/gateway/tools.h"
-#include "rest/http_request.h"
-#include "rest/http_server.h"
-#include "rest/json_value.h"
-#include "rest/text_codec.h"
+#include "rest/http/http_request.h"
+#include "rest/http/http_server.h"
+#include "rest/params/json_value.h"
+#include "rest/wire/text_codec.h"
 
 using namespace livrexa;
 using namespace livrexa::bench;

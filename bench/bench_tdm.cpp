@@ -28,10 +28,10 @@
 #include "handlers/gateway/tools.h"
 #include "handlers/host_services.h"
 #include "handlers/tdm.h"
-#include "rest/allocator_tuning.h"
-#include "rest/json_value.h"
-#include "rest/listener.h"
-#include "rest/text_codec.h"
+#include "rest/http/allocator_tuning.h"
+#include "rest/listener/listener.h"
+#include "rest/params/json_value.h"
+#include "rest/wire/text_codec.h"
 
 namespace fs = std::filesystem;
 using namespace livrexa;

@@ -27,8 +27,8 @@
 #include "handlers/host_services.h"
 #include "handlers/tdm.h"
 #include "handlers/tdm_dispatch.h"
-#include "rest/allocator_tuning.h"
-#include "rest/listener.h"
+#include "rest/http/allocator_tuning.h"
+#include "rest/listener/listener.h"
 
 namespace livrexa::bench {
 

@@ -31,7 +31,7 @@
 #include "handlers/gateway/connection.h"
 #include "handlers/gateway/query.h"
 #include "handlers/local_clock.h"
-#include "rest/wire_numbers.h"
+#include "rest/wire/wire_numbers.h"
 
 namespace livrexa::bench {
 namespace {

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
-#include "rest/dw_params.h"
-#include "rest/errors.h"
+#include "rest/params/dw_params.h"
+#include "rest/wire/errors.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace livrexa;

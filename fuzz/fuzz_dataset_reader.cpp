@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <string>
 
-#include "rest/errors.h"
-#include "rest/json_value.h"
-#include "rest/mem_table.h"
+#include "rest/dataset/mem_table.h"
+#include "rest/params/json_value.h"
+#include "rest/wire/errors.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace livrexa;

@@ -8,12 +8,12 @@
 #include <cstdlib>
 #include <string>
 
-#include "rest/dw_params.h"
-#include "rest/errors.h"
-#include "rest/http_request.h"
-#include "rest/http_wire.h"
-#include "rest/listener.h"
-#include "rest/server_method_module.h"
+#include "rest/http/detail/http_wire.h"
+#include "rest/http/http_request.h"
+#include "rest/listener/listener.h"
+#include "rest/listener/server_method_module.h"
+#include "rest/params/dw_params.h"
+#include "rest/wire/errors.h"
 
 namespace {
 

@@ -4,15 +4,15 @@
 #include <cstdint>
 #include <string>
 
-#include "rest/errors.h"
-#include "rest/json_value.h"
+#include "rest/params/json_value.h"
+#include "rest/wire/errors.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace livrexa;
   const std::string text(reinterpret_cast<const char*>(data), size);
   for (const bool encoded : {false, true}) {
     TJSONValue v;
-    v.vEncoded = encoded;
+    v.SetEncoded(encoded);
     v.SetEncoding(encoded ? TEncodeSelect::esASCII : TEncodeSelect::esUtf8);
     try {
       v.LoadFromJSON(text);

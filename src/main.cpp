@@ -9,8 +9,8 @@
 #include "host/host_options.h"
 #include "host/single_instance.h"
 #include "host/stop_signals.h"
-#include "rest/allocator_tuning.h"
-#include "rest/errors.h"
+#include "rest/http/allocator_tuning.h"
+#include "rest/wire/errors.h"
 #ifdef LIVREXA_HOST_GUI
 #include "host/window/window_host.h"
 #endif

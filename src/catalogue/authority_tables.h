@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "rest/field_types.h"
+#include "rest/wire/field_types.h"
 
 namespace livrexa {
 

@@ -8,7 +8,7 @@
 
 #include "catalogue/holdings.h"
 #include "handlers/tdm_operations.h"
-#include "rest/text_codec.h"
+#include "rest/wire/text_codec.h"
 
 namespace livrexa {
 namespace {

@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "handlers/tdm_operations.h"
-#include "rest/errors.h"
+#include "rest/wire/errors.h"
 
 namespace livrexa {
 

@@ -4,8 +4,8 @@
 #include <chrono>
 #include <random>
 
-#include "rest/errors.h"
-#include "rest/text_codec.h"
+#include "rest/wire/errors.h"
+#include "rest/wire/text_codec.h"
 
 namespace livrexa {
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "rest/wire_numbers.h"
+#include "rest/wire/wire_numbers.h"
 
 namespace livrexa {
 

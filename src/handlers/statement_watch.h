@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "handlers/gateway/connection.h"
-#include "rest/http_types.h"
+#include "rest/http/http_types.h"
 
 namespace livrexa {
 

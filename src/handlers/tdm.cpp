@@ -8,10 +8,10 @@
 #include "handlers/local_clock.h"
 #include "handlers/login_throttle.h"
 #include "handlers/tdm_dispatch.h"
-#include "rest/allocator_tuning.h"
-#include "rest/dw_params.h"
-#include "rest/json_param.h"
-#include "rest/json_value.h"
+#include "rest/http/allocator_tuning.h"
+#include "rest/params/dw_params.h"
+#include "rest/params/json_param.h"
+#include "rest/params/json_value.h"
 
 namespace livrexa {
 namespace {
@@ -160,11 +160,11 @@ void TDM::DWServerEvents_Consulta(TDWParams& Params, std::string&) {
     JSONValue.SetEncoding(Encoding);
     if (Query1.Active())
       JSONValue.LoadFromDataset("temp", Query1, true, TJsonMode::jmDataware, "", "", false, false);
-    const bool large = JSONValue.aValue.size() >= kLargeTransfer;
+    const bool large = JSONValue.StoredText().size() >= kLargeTransfer;
     Query1.Close();  // the rows are in the dataset text now
     if (large) ReleaseFreedMemory();
     std::string tabela = JSONValue.ToJSON();
-    JSONValue.aValue = std::string();  // a result may be hundreds of megabytes: held once at a time
+    JSONValue.ClearStoredText();  // a result may be hundreds of megabytes: held once at a time
     Params.ParamByName("Tabela").SetAsString(tabela);
   } catch (const std::exception& e) {
     const std::string now = NowText();

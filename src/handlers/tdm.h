@@ -7,8 +7,8 @@
 
 #include "handlers/gateway/connection.h"
 #include "handlers/gateway/query.h"
-#include "rest/mem_table.h"
-#include "rest/server_method_module.h"
+#include "rest/dataset/mem_table.h"
+#include "rest/listener/server_method_module.h"
 
 namespace livrexa {
 

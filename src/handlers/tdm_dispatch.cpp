@@ -3,9 +3,9 @@
 #include <map>
 
 #include "handlers/tdm.h"
-#include "rest/dw_params.h"
-#include "rest/errors.h"
-#include "rest/json_param.h"
+#include "rest/params/dw_params.h"
+#include "rest/params/json_param.h"
+#include "rest/wire/errors.h"
 
 namespace livrexa {
 

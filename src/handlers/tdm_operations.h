@@ -19,8 +19,8 @@
 #include "handlers/tdm.h"
 #include "handlers/tdm_dispatch.h"
 #include "handlers/transaction.h"
-#include "rest/wire_consts.h"
-#include "rest/wire_numbers.h"
+#include "rest/wire/wire_consts.h"
+#include "rest/wire/wire_numbers.h"
 
 namespace livrexa {
 

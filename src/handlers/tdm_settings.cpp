@@ -9,7 +9,7 @@
 #include "handlers/statement_watch.h"
 #include "handlers/tdm.h"
 #include "handlers/transaction.h"
-#include "rest/wire_consts.h"
+#include "rest/wire/wire_consts.h"
 
 namespace livrexa {
 namespace {

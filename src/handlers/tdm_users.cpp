@@ -4,7 +4,7 @@
 #include "handlers/local_clock.h"
 #include "handlers/tdm.h"
 #include "handlers/transaction.h"
-#include "rest/wire_consts.h"
+#include "rest/wire/wire_consts.h"
 
 namespace livrexa {
 

@@ -3,8 +3,8 @@
 #include <exception>
 
 #include "host/backup_files.h"
-#include "rest/errors.h"
-#include "rest/wire_consts.h"
+#include "rest/wire/errors.h"
+#include "rest/wire/wire_consts.h"
 
 namespace livrexa::host {
 namespace fs = std::filesystem;

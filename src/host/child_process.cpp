@@ -10,7 +10,7 @@
 #include <cstring>
 #include <map>
 
-#include "rest/errors.h"
+#include "rest/wire/errors.h"
 
 extern char** environ;
 

@@ -8,7 +8,7 @@
 #include "host/host_services_bridge.h"
 #include "host/server_host.h"
 #include "host/stop_signals.h"
-#include "rest/errors.h"
+#include "rest/wire/errors.h"
 
 namespace livrexa::host {
 

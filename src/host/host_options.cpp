@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "rest/errors.h"
+#include "rest/wire/errors.h"
 
 namespace livrexa::host {
 

@@ -6,8 +6,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "rest/errors.h"
-#include "rest/wire_consts.h"
+#include "rest/wire/errors.h"
+#include "rest/wire/wire_consts.h"
 
 namespace livrexa::host {
 namespace {

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "rest/errors.h"
+#include "rest/wire/errors.h"
 
 namespace livrexa::host {
 

@@ -4,7 +4,7 @@
 #include "host/backup_files.h"
 #include "host/computer_name.h"
 #include "host/config_file.h"
-#include "rest/wire_consts.h"
+#include "rest/wire/wire_consts.h"
 
 namespace livrexa::host {
 namespace fs = std::filesystem;

@@ -10,8 +10,8 @@
 #include <sstream>
 
 #include "host/ini_file.h"
-#include "rest/errors.h"
-#include "rest/wire_consts.h"
+#include "rest/wire/errors.h"
+#include "rest/wire/wire_consts.h"
 
 namespace livrexa::host {
 namespace {

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "catalogue/authority_tables.h"
-#include "rest/wire_consts.h"
+#include "rest/wire/wire_consts.h"
 #include "support/tdm_fixture.h"
 
 namespace livrexa::test {

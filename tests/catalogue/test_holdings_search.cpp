@@ -9,10 +9,10 @@
 
 #include "catalogue/holdings_search.h"
 #include "catalogue/test_holdings_rows.h"
-#include "rest/json_param.h"
-#include "rest/text_codec.h"
-#include "rest/wire_consts.h"
-#include "rest/wire_numbers.h"
+#include "rest/params/json_param.h"
+#include "rest/wire/text_codec.h"
+#include "rest/wire/wire_consts.h"
+#include "rest/wire/wire_numbers.h"
 
 namespace livrexa::test {
 namespace {

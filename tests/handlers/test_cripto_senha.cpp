@@ -7,8 +7,8 @@
 
 #include <set>
 
-#include "rest/errors.h"
-#include "rest/text_codec.h"
+#include "rest/wire/errors.h"
+#include "rest/wire/text_codec.h"
 
 namespace livrexa {
 namespace {

@@ -11,7 +11,7 @@
 #include "handlers/gateway/detail/client.h"
 #include "handlers/gateway/detail/statement.h"
 #include "handlers/gateway/query.h"
-#include "rest/errors.h"
+#include "rest/wire/errors.h"
 #include "support/firebird_db.h"
 
 namespace livrexa::test {

@@ -9,7 +9,7 @@
 
 #include "handlers/gateway/connection.h"
 #include "handlers/gateway/tools.h"
-#include "rest/errors.h"
+#include "rest/wire/errors.h"
 #include "support/firebird_db.h"
 
 namespace livrexa::test {

@@ -6,8 +6,8 @@
 #include <set>
 
 #include "handlers/gateway/detail/type_map.h"
-#include "rest/dataset_json.h"
-#include "rest/mem_table.h"
+#include "rest/dataset/dataset_json.h"
+#include "rest/dataset/mem_table.h"
 #include "support/firebird_db.h"
 
 namespace livrexa::test {

@@ -6,9 +6,9 @@
 #include <thread>
 
 #include "handlers/cripto_senha.h"
-#include "rest/json_value.h"
-#include "rest/mem_table.h"
-#include "rest/text_codec.h"
+#include "rest/dataset/mem_table.h"
+#include "rest/params/json_value.h"
+#include "rest/wire/text_codec.h"
 #include "support/tdm_fixture.h"
 
 namespace livrexa::test {

@@ -11,7 +11,7 @@
 
 #include "handlers/handler_limits.h"
 #include "handlers/login_throttle.h"
-#include "rest/text_codec.h"
+#include "rest/wire/text_codec.h"
 #include "support/http_client.h"
 #include "support/tdm_fixture.h"
 

@@ -23,7 +23,7 @@
 #include "host/host_thread.h"
 #include "host/host_view.h"
 #include "host/listener_control.h"
-#include "rest/errors.h"
+#include "rest/wire/errors.h"
 
 namespace livrexa::host::testing {
 

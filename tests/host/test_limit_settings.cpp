@@ -7,7 +7,7 @@
 #include "host/assembly/limit_settings.h"
 #include "host/config_file.h"
 #include "host_test_support.h"
-#include "rest/listener.h"
+#include "rest/listener/listener.h"
 
 namespace livrexa::host {
 namespace {

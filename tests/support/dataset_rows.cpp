@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "rest/json_value.h"
-#include "rest/wire_numbers.h"
+#include "rest/params/json_value.h"
+#include "rest/wire/wire_numbers.h"
 
 namespace livrexa::test {
 

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "rest/field_types.h"
-#include "rest/mem_table.h"
+#include "rest/dataset/mem_table.h"
+#include "rest/wire/field_types.h"
 
 namespace livrexa::test {
 

@@ -8,8 +8,8 @@
 
 #include <cstring>
 
-#include "rest/text_codec.h"
-#include "rest/wire_consts.h"
+#include "rest/wire/text_codec.h"
+#include "rest/wire/wire_consts.h"
 
 namespace livrexa::testing {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "rest/http_types.h"
+#include "rest/http/http_types.h"
 
 namespace livrexa::testing {
 

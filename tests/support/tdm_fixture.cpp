@@ -6,7 +6,7 @@
 #include "handlers/gateway/query.h"
 #include "handlers/tdm.h"
 #include "handlers/tdm_dispatch.h"
-#include "rest/text_codec.h"
+#include "rest/wire/text_codec.h"
 #include "support/firebird_db.h"
 #include "support/http_client.h"
 

@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "handlers/host_services.h"
-#include "rest/listener.h"
-#include "rest/mem_table.h"
+#include "rest/dataset/mem_table.h"
+#include "rest/listener/listener.h"
 #include "support/dataset_rows.h"
 
 namespace livrexa::test {

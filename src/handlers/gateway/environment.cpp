@@ -9,7 +9,7 @@
 #include <system_error>
 
 #include "handlers/gateway/detail/attachment.h"
-#include "rest/errors.h"
+#include "rest/wire/errors.h"
 
 namespace livrexa {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "rest/errors.h"
+#include "rest/wire/errors.h"
 
 namespace livrexa {
 

@@ -4,8 +4,8 @@
 
 #include "handlers/gateway/detail/attachment.h"
 #include "handlers/gateway/detail/statement.h"
-#include "rest/errors.h"
-#include "rest/wire_consts.h"
+#include "rest/wire/errors.h"
+#include "rest/wire/wire_consts.h"
 
 namespace livrexa {
 

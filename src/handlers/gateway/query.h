@@ -19,10 +19,10 @@
 #include <vector>
 
 #include "handlers/gateway/connection.h"
-#include "rest/field_types.h"
-#include "rest/packed_rows.h"
-#include "rest/row_set.h"
-#include "rest/wire_numbers.h"
+#include "rest/dataset/packed_rows.h"
+#include "rest/dataset/row_set.h"
+#include "rest/wire/field_types.h"
+#include "rest/wire/wire_numbers.h"
 
 namespace livrexa {
 

@@ -2,7 +2,7 @@
 
 #include <cctype>
 
-#include "rest/wire_consts.h"
+#include "rest/wire/wire_consts.h"
 
 namespace livrexa {
 

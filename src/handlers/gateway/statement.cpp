@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "handlers/gateway/detail/client.h"
-#include "rest/errors.h"
+#include "rest/wire/errors.h"
 
 namespace livrexa {
 

@@ -5,7 +5,7 @@
 #include "handlers/handler_limits.h"
 #include "host/config_file.h"
 #include "host/ini_file.h"
-#include "rest/listener.h"
+#include "rest/listener/listener.h"
 
 namespace livrexa::host {
 namespace {

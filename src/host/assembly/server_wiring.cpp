@@ -13,7 +13,7 @@
 #include "handlers/tdm_dispatch.h"
 #include "host/assembly/limit_settings.h"
 #include "host/backup_files.h"
-#include "rest/listener.h"
+#include "rest/listener/listener.h"
 
 namespace livrexa::host {
 namespace {

@@ -12,7 +12,7 @@
 #include "host/window/form_server000.h"
 #include "host/window/form_server_config.h"
 #include "host/window/message_boxes.h"
-#include "rest/errors.h"
+#include "rest/wire/errors.h"
 
 namespace livrexa::host {
 namespace {

@@ -24,7 +24,7 @@
 #include <vector>
 
 #include "handlers/gateway/errors.h"
-#include "rest/errors.h"
+#include "rest/wire/errors.h"
 
 namespace livrexa {
 

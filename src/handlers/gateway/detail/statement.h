@@ -14,8 +14,8 @@
 
 #include "handlers/gateway/detail/type_map.h"
 #include "handlers/gateway/query.h"
-#include "rest/packed_rows.h"
-#include "rest/row_set.h"
+#include "rest/dataset/packed_rows.h"
+#include "rest/dataset/row_set.h"
 
 namespace livrexa {
 

@@ -6,8 +6,8 @@
 #include <span>
 #include <string_view>
 
-#include "rest/field_types.h"
-#include "rest/row_set.h"
+#include "rest/dataset/row_set.h"
+#include "rest/wire/field_types.h"
 
 namespace livrexa {
 

@@ -1,0 +1,10 @@
+#include "rest/wire/format_settings.h"
+
+namespace livrexa {
+
+const TFormatSettings& ProcessFormat() {
+  static const TFormatSettings settings{};
+  return settings;
+}
+
+}  // namespace livrexa
