@@ -147,13 +147,13 @@ TEST_F(TdmGuards, RawQueryPastItsTimeLimitIsCancelledWithAMessage) {
 
 TEST_F(TdmGuards, RawQueryOfAClientThatHangsUpIsCancelled) {
   const std::string body = "Flag=999&Filtro=" + FormValue(kHeavyQuery);
-  const int fd = livrexa::testing::ConnectTo(port_);
+  const int fd = livrexa::test::ConnectTo(port_);
   ASSERT_GE(fd, 0);
-  ASSERT_TRUE(livrexa::testing::SendAllBytes(
-      fd, livrexa::testing::BuildRequest("POST", "/DWServerEventsTAB_GERAL/Consulta",
-                                         livrexa::testing::BasicAuthLine("Tivel", "Tivel1968") +
-                                             "Content-Type: application/x-www-form-urlencoded\r\n",
-                                         body)));
+  ASSERT_TRUE(livrexa::test::SendAllBytes(
+      fd, livrexa::test::BuildRequest("POST", "/DWServerEventsTAB_GERAL/Consulta",
+                                      livrexa::test::BasicAuthLine("Tivel", "Tivel1968") +
+                                          "Content-Type: application/x-www-form-urlencoded\r\n",
+                                      body)));
   std::this_thread::sleep_for(300ms);  // the statement is running
   ::close(fd);
   const auto start = Clock::now();

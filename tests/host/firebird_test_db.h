@@ -7,7 +7,10 @@
 
 #include "host_test_support.h"
 
-namespace livrexa::host::testing {
+namespace livrexa::test {
+
+// The host's test helpers speak of the host's own types.
+using namespace livrexa::host;
 
 // Runs isql-fb on a script; returns its standard output.
 inline std::string RunIsql(const std::filesystem::path& folder, const std::string& script,
@@ -45,4 +48,4 @@ inline int CountRows(const std::filesystem::path& folder, const std::string& dat
   }
 }
 
-}  // namespace livrexa::host::testing
+}  // namespace livrexa::test

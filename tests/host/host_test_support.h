@@ -25,7 +25,10 @@
 #include "host/listener_control.h"
 #include "rest/wire/errors.h"
 
-namespace livrexa::host::testing {
+namespace livrexa::test {
+
+// The host's test helpers speak of the host's own types.
+using namespace livrexa::host;
 
 // A loopback port that nothing listens on (the system's choice, released at once).
 inline int UnusedLoopbackPort() {
@@ -183,4 +186,4 @@ class TFixedClock : public TClock {
   TTimePoint now = std::chrono::system_clock::now();
 };
 
-}  // namespace livrexa::host::testing
+}  // namespace livrexa::test

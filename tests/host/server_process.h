@@ -16,7 +16,10 @@
 #include "host_test_support.h"
 #include "support/source_dir.h"
 
-namespace livrexa::host::testing {
+namespace livrexa::test {
+
+// The host's test helpers speak of the host's own types.
+using namespace livrexa::host;
 
 inline std::filesystem::path ServerBinary() {
   return livrexa::test::BinaryDir() / "src" / "livrexa-server";
@@ -87,4 +90,4 @@ class TServerProcess {
   std::filesystem::path outPath_, errPath_;
 };
 
-}  // namespace livrexa::host::testing
+}  // namespace livrexa::test

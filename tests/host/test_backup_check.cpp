@@ -8,7 +8,7 @@
 
 namespace livrexa::host {
 namespace {
-using namespace livrexa::host::testing;
+using namespace livrexa::test;
 namespace fs = std::filesystem;
 
 TEST(BackupCheck, RestoredRowsMustLieBetweenTheCountsBeforeAndAfterTheBackup) {

@@ -11,7 +11,7 @@
 
 namespace livrexa::host {
 namespace {
-using namespace livrexa::host::testing;
+using namespace livrexa::test;
 namespace fs = std::filesystem;
 
 class GbakTest : public ::testing::Test {

@@ -16,7 +16,7 @@
 
 namespace livrexa::host {
 namespace {
-using namespace livrexa::host::testing;
+using namespace livrexa::test;
 namespace fs = std::filesystem;
 
 class VerifiedBackupTest : public ::testing::Test {

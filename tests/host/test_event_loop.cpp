@@ -9,7 +9,7 @@
 
 namespace livrexa::host {
 namespace {
-using namespace livrexa::host::testing;
+using namespace livrexa::test;
 
 TEST(EventLoop, TasksFromManyThreadsKeepEachSendersOrder) {
   TEventLoop loop;

@@ -6,9 +6,9 @@
 
 namespace livrexa::host {
 namespace {
-using testing::ReadFileBytes;
-using testing::TTempFolder;
-using testing::WriteFileBytes;
+using test::ReadFileBytes;
+using test::TTempFolder;
+using test::WriteFileBytes;
 
 TEST(IniFileRead, SectionAndKeyIgnoreCaseAndTheValueIsTheRestOfTheLine) {
   TTempFolder home;

@@ -12,8 +12,8 @@
 namespace livrexa::host {
 namespace {
 using namespace std::chrono_literals;
-using testing::TTempFolder;
-using testing::WriteFileBytes;
+using test::TTempFolder;
+using test::WriteFileBytes;
 
 TEST(LimitSettings, ValidValuesReachTheListenerAndTheHandlers) {
   TTempFolder home;

@@ -8,7 +8,7 @@
 
 namespace livrexa::host {
 namespace {
-using namespace livrexa::host::testing;
+using namespace livrexa::test;
 namespace fs = std::filesystem;
 
 // A stand-in for gbak: writes its last argument as a file, as a backup does.

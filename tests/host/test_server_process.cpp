@@ -21,12 +21,12 @@
 
 namespace livrexa::host {
 namespace {
-using namespace livrexa::host::testing;
+using namespace livrexa::test;
 namespace fs = std::filesystem;
 
 // A GET with the server's Basic credentials; "" when refused.
 std::string HttpGet(int port, const std::string& target) {
-  using namespace livrexa::testing;
+  using namespace livrexa::test;
   return SendRaw(static_cast<uint16_t>(port),
                  BuildRequest("GET", target, BasicAuthLine("Tivel", "Tivel1968")));
 }

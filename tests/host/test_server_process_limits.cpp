@@ -23,7 +23,7 @@
 namespace livrexa::host {
 namespace {
 
-using namespace livrexa::host::testing;
+using namespace livrexa::test;
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
@@ -108,13 +108,12 @@ class ServerLimitsTest : public ::testing::Test {
   }
   // Lines of a [LIMITES] section written into Config1.ini before the server starts.
   virtual std::string LimitLines() const { return ""; }
-  livrexa::testing::RawReply Ask(const std::string& target, const std::string& headers = "",
-                                 const std::string& body = "") {
-    return livrexa::testing::Exchange(
+  livrexa::test::RawReply Ask(const std::string& target, const std::string& headers = "",
+                              const std::string& body = "") {
+    return livrexa::test::Exchange(
         static_cast<uint16_t>(port_),
-        livrexa::testing::BuildRequest(body.empty() ? "GET" : "POST", target,
-                                       livrexa::testing::BasicAuthLine("Tivel", "Tivel1968") + headers,
-                                       body));
+        livrexa::test::BuildRequest(body.empty() ? "GET" : "POST", target,
+                                    livrexa::test::BasicAuthLine("Tivel", "Tivel1968") + headers, body));
   }
   TTempFolder home_{"limits"};
   fs::path runtime_ = home_.path() / "run";
@@ -139,7 +138,7 @@ TEST_F(ServerLimitsTest, OneAddressGetsSixteenConnectionsAndOthersAreStillServed
 TEST_F(ServerLimitsTest, AmbiguousFramingIsRefusedAndTheRawQueryCannotMoveASequence) {
   const std::string raw =
       "POST /Consulta HTTP/1.1\r\nHost: h\r\nContent-Length: 3\r\nContent-Length: 30\r\n\r\nabc";
-  EXPECT_EQ(livrexa::testing::Exchange(static_cast<uint16_t>(port_), raw).status, 400);
+  EXPECT_EQ(livrexa::test::Exchange(static_cast<uint16_t>(port_), raw).status, 400);
   const auto reply = Ask("/Consulta?Flag=999&Filtro=select%20gen_id(RDB%241%2C%201)%20from%20rdb%24database");
   EXPECT_EQ(reply.status, 200);
   EXPECT_EQ(reply.body.find("TABELA\":\"ey"), std::string::npos) << "no rows: " << reply.body;

@@ -19,7 +19,7 @@
 
 namespace livrexa::host {
 namespace {
-using namespace livrexa::host::testing;
+using namespace livrexa::test;
 using livrexa::test::CallEvent;
 using livrexa::test::Day;
 using livrexa::test::EventReply;

@@ -7,7 +7,7 @@
 
 namespace livrexa::host {
 namespace {
-using testing::TTempFolder;
+using test::TTempFolder;
 
 TEST(SingleInstance, LockFileLivesInTheRuntimeFolderElseTmp) {
   const char* saved = std::getenv("XDG_RUNTIME_DIR");

@@ -11,7 +11,7 @@
 
 namespace livrexa::host {
 namespace {
-using namespace livrexa::host::testing;
+using namespace livrexa::test;
 
 // A one-shot loopback HTTP server answering one request with `reply` after `delay`.
 class TOneShotServer {

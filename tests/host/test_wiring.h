@@ -11,7 +11,10 @@
 #include "host_test_support.h"
 #include "support/source_dir.h"
 
-namespace livrexa::host::testing {
+namespace livrexa::test {
+
+// The host's test helpers speak of the host's own types.
+using namespace livrexa::host;
 
 inline const std::filesystem::path& TestFirebirdFolder() {
   static TTempFolder folder{"wiring-firebird"};
@@ -51,4 +54,4 @@ inline std::string VerifiedLineFromCount(const std::string& output) {
   return "Backup verificado: " + std::to_string(tables) + " tabelas, " + std::to_string(rows) + " registros";
 }
 
-}  // namespace livrexa::host::testing
+}  // namespace livrexa::test

@@ -11,7 +11,7 @@
 #include "rest/wire/text_codec.h"
 #include "rest/wire/wire_consts.h"
 
-namespace livrexa::testing {
+namespace livrexa::test {
 
 int ConnectTo(uint16_t port, const std::string& host) {
   sockaddr_storage storage{};
@@ -133,4 +133,4 @@ std::string BuildRequest(const std::string& method, const std::string& target, c
   return out;
 }
 
-}  // namespace livrexa::testing
+}  // namespace livrexa::test

@@ -9,7 +9,7 @@
 
 #include "rest/http/http_types.h"
 
-namespace livrexa::testing {
+namespace livrexa::test {
 
 struct RawReply {
   bool received = false;  // false: the connection closed without a single byte
@@ -43,4 +43,4 @@ std::string BasicAuthLine(const std::string& user, const std::string& password);
 std::string BuildRequest(const std::string& method, const std::string& target, const std::string& headers,
                          const std::string& body = "");
 
-}  // namespace livrexa::testing
+}  // namespace livrexa::test

@@ -80,7 +80,7 @@ std::string PercentEncode(const std::string& text) {
   return out;
 }
 
-EventReply Decode(const livrexa::testing::RawReply& raw) {
+EventReply Decode(const livrexa::test::RawReply& raw) {
   EventReply reply;
   reply.status = raw.status;
   reply.body = raw.body;
@@ -132,10 +132,10 @@ EventReply CallEvent(uint16_t port, const std::string& group, const std::string&
     if (!body.empty()) body += "&";
     body += name + "=" + PercentEncode(value);
   }
-  const std::string headers = livrexa::testing::BasicAuthLine("Tivel", "Tivel1968") +
+  const std::string headers = livrexa::test::BasicAuthLine("Tivel", "Tivel1968") +
                               "Content-Type: application/x-www-form-urlencoded\r\n";
-  const auto raw = livrexa::testing::Exchange(
-      port, livrexa::testing::BuildRequest("POST", "/" + group + "/" + event, headers, body));
+  const auto raw = livrexa::test::Exchange(
+      port, livrexa::test::BuildRequest("POST", "/" + group + "/" + event, headers, body));
   return Decode(raw);
 }
 

@@ -15,14 +15,9 @@
 #include <string>
 #include <string_view>
 
-namespace livrexa {
+#include "rest/wire/text_tools.h"
 
-inline bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (size_t i = 0; i < prefix.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(text[i])) != prefix[i]) return false;
-  return true;
-}
+namespace livrexa {
 
 inline bool IsServerDatabaseName(std::string_view name) {
   while (!name.empty() && std::isspace(static_cast<unsigned char>(name.front()))) name.remove_prefix(1);

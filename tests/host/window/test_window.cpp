@@ -47,7 +47,7 @@
 #include "host/window/qt_translations.h"
 
 using namespace livrexa::host;
-using namespace livrexa::host::testing;
+using namespace livrexa::test;
 
 namespace {
 

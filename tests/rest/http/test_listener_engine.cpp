@@ -21,9 +21,9 @@ namespace livrexa {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::BuildRequest;
-using testing::Exchange;
-using testing::RawReply;
+using test::BuildRequest;
+using test::Exchange;
+using test::RawReply;
 
 HttpServerOptions LoopbackOptions() {
   HttpServerOptions options;
@@ -169,11 +169,11 @@ TEST(HttpEngine, EarlyReplyIsSentAtOnceAndTheHandlerKeepsWorking) {
     finished = true;
   });
   server.Start();
-  const int fd = testing::ConnectTo(server.Port());
+  const int fd = test::ConnectTo(server.Port());
   ASSERT_GE(fd, 0);
-  testing::SendAllBytes(fd, BuildRequest("GET", "/x", ""));
+  test::SendAllBytes(fd, BuildRequest("GET", "/x", ""));
   // The server shuts its sending side after the early reply, so reading ends without waiting.
-  const RawReply reply = testing::ParseReply(testing::ReadUntilClosed(fd, 5s));
+  const RawReply reply = test::ParseReply(test::ReadUntilClosed(fd, 5s));
   EXPECT_FALSE(finished);
   finish.set_value();
   ::close(fd);
@@ -214,10 +214,10 @@ TEST(HttpEngine, SilentConnectionIsClosedAfterTheIdleTime) {
   options.idle_timeout = 300ms;
   HttpServer server(options, EchoHandler);
   server.Start();
-  const int fd = testing::ConnectTo(server.Port());
+  const int fd = test::ConnectTo(server.Port());
   ASSERT_GE(fd, 0);
   const auto start = std::chrono::steady_clock::now();
-  const std::string got = testing::ReadUntilClosed(fd, 10s);
+  const std::string got = test::ReadUntilClosed(fd, 10s);
   const auto waited = std::chrono::steady_clock::now() - start;
   ::close(fd);
   EXPECT_TRUE(got.empty());
@@ -294,7 +294,7 @@ TEST(HttpEngine, EveryLocalAddressIncludingIpv6Loopback) {
   });
   server.Start();
   EXPECT_EQ(Exchange(server.Port(), BuildRequest("GET", "/", "")).body, "127.0.0.1 ipv4");
-  const int probe = testing::ConnectTo(server.Port(), "::1");
+  const int probe = test::ConnectTo(server.Port(), "::1");
   if (probe < 0) GTEST_SKIP() << "no IPv6 loopback on this machine";
   ::close(probe);
   EXPECT_EQ(Exchange(server.Port(), BuildRequest("GET", "/", ""), "::1").body, "::1 ipv6");
@@ -303,7 +303,7 @@ TEST(HttpEngine, EveryLocalAddressIncludingIpv6Loopback) {
 TEST(HttpEngine, StopCutsWaitingConnectionsAndStartListensAgain) {
   HttpServer server(LoopbackOptions(), EchoHandler);
   server.Start();
-  const int idle = testing::ConnectTo(server.Port());
+  const int idle = test::ConnectTo(server.Port());
   ASSERT_GE(idle, 0);
   std::this_thread::sleep_for(50ms);
   server.Stop();  // must not wait the idle time-out of the silent connection

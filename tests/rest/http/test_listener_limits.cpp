@@ -22,8 +22,8 @@ namespace livrexa {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::BuildRequest;
-using testing::RawReply;
+using test::BuildRequest;
+using test::RawReply;
 using Clock = std::chrono::steady_clock;
 
 // A connection to 127.0.0.1:port from the given loopback source address (or -1).
@@ -72,7 +72,7 @@ void Answer(HttpRequest& r, HttpReply& reply, HttpEarlyReply&) {
 
 // A request from 127.0.0.1, sent whole.
 RawReply Ask(uint16_t port) {
-  return testing::Exchange(port, BuildRequest("GET", "/Consulta", "Host: h\r\n"));
+  return test::Exchange(port, BuildRequest("GET", "/Consulta", "Host: h\r\n"));
 }
 
 TEST(HttpLimits, OneAddressWithSlowAndReconnectingClientsCannotKeepOthersOut) {
@@ -150,8 +150,8 @@ TEST(HttpLimits, ConnectionsFromOneAddressBeyondItsCapAreClosedAtOnce) {
   kept.pop_back();
   for (int i = 0; i < 100 && server.ActiveConnections() > 2; ++i) std::this_thread::sleep_for(10ms);
   const int again = ConnectFrom(server.Port(), "127.0.0.2");
-  ASSERT_TRUE(testing::SendAllBytes(again, BuildRequest("GET", "/x", "Host: h\r\n")));
-  EXPECT_EQ(testing::ParseReply(testing::ReadUntilClosed(again, 5s)).body, "from 127.0.0.2");
+  ASSERT_TRUE(test::SendAllBytes(again, BuildRequest("GET", "/x", "Host: h\r\n")));
+  EXPECT_EQ(test::ParseReply(test::ReadUntilClosed(again, 5s)).body, "from 127.0.0.2");
   ::close(again);
   for (const int fd : kept) ::close(fd);
 }
@@ -173,8 +173,8 @@ TEST(HttpLimits, TricklingHeadAndBodyAreCutAtTheirDeadlines) {
       {"body", "POST /Grava HTTP/1.1\r\nHost: h\r\nContent-Length: 100000\r\n\r\n"},
   };
   for (const auto& c : cases) {
-    const int fd = testing::ConnectTo(server.Port());
-    ASSERT_TRUE(testing::SendAllBytes(fd, c.start));
+    const int fd = test::ConnectTo(server.Port());
+    ASSERT_TRUE(test::SendAllBytes(fd, c.start));
     const auto start = Clock::now();
     bool closed = false;
     while (!closed && Clock::now() - start < 10s) {
@@ -198,10 +198,10 @@ TEST(HttpLimits, ReplyThatIsNotReadIsCutAtTheWriteDeadline) {
     answered = true;
   });
   server.Start();
-  const int fd = testing::ConnectTo(server.Port());
+  const int fd = test::ConnectTo(server.Port());
   const int small = 4096;
   ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
-  ASSERT_TRUE(testing::SendAllBytes(fd, BuildRequest("GET", "/x", "Host: h\r\n")));
+  ASSERT_TRUE(test::SendAllBytes(fd, BuildRequest("GET", "/x", "Host: h\r\n")));
   const auto start = Clock::now();
   while (!answered && Clock::now() - start < 20s) std::this_thread::sleep_for(10ms);
   ASSERT_TRUE(answered);
@@ -224,19 +224,18 @@ TEST(HttpLimits, AmbiguousFramingIs400) {
       "Transfer-Encoding: chunked\r\nContent-Length: 3\r\n",
   };
   for (const char* head : heads) {
-    const RawReply reply =
-        testing::Exchange(server.Port(), std::string("POST /Grava HTTP/1.1\r\nHost: h\r\n") + head +
-                                             "\r\n3\r\nabc\r\n0\r\n\r\n");
+    const RawReply reply = test::Exchange(server.Port(), std::string("POST /Grava HTTP/1.1\r\nHost: h\r\n") +
+                                                             head + "\r\n3\r\nabc\r\n0\r\n\r\n");
     EXPECT_EQ(reply.status, 400) << head << reply.raw;
   }
   EXPECT_EQ(calls, 0);
   // One plain length, or chunked alone, is fine.
-  EXPECT_EQ(testing::Exchange(server.Port(), BuildRequest("POST", "/x", "", "abc")).status, 200);
-  EXPECT_EQ(testing::Exchange(
-                server.Port(),
-                "POST /x HTTP/1.1\r\nHost: h\r\nTransfer-Encoding: Chunked\r\n\r\n3\r\nabc\r\n0\r\n\r\n")
-                .status,
-            200);
+  EXPECT_EQ(test::Exchange(server.Port(), BuildRequest("POST", "/x", "", "abc")).status, 200);
+  EXPECT_EQ(
+      test::Exchange(server.Port(),
+                     "POST /x HTTP/1.1\r\nHost: h\r\nTransfer-Encoding: Chunked\r\n\r\n3\r\nabc\r\n0\r\n\r\n")
+          .status,
+      200);
 }
 
 TEST(HttpLimits, TooManyQueryFormOrHeaderItemsIs413BeforeTheHandler) {
@@ -269,7 +268,7 @@ TEST(HttpLimits, TooManyQueryFormOrHeaderItemsIs413BeforeTheHandler) {
       {BuildRequest("POST", "/E", "Content-Type: text/plain\r\n", items(5000)), 200},
   };
   for (const auto& c : cases) {
-    const RawReply reply = testing::Exchange(server.Port(), c.request);
+    const RawReply reply = test::Exchange(server.Port(), c.request);
     EXPECT_EQ(reply.status, c.status) << c.request.substr(0, 80);
     if (c.status == 413) {
       EXPECT_EQ(reply.body, "Too many parameters (more than 50)");
@@ -291,8 +290,8 @@ TEST(HttpLimits, HandlerHearsWhenTheClientHangsUp) {
     reply.body = "late";
   });
   server.Start();
-  const int fd = testing::ConnectTo(server.Port());
-  ASSERT_TRUE(testing::SendAllBytes(fd, BuildRequest("GET", "/x", "Host: h\r\n")));
+  const int fd = test::ConnectTo(server.Port());
+  ASSERT_TRUE(test::SendAllBytes(fd, BuildRequest("GET", "/x", "Host: h\r\n")));
   registered.get_future().wait();
   ::close(fd);
   EXPECT_EQ(heard.get_future().wait_for(10s), std::future_status::ready);

@@ -12,10 +12,10 @@
 namespace livrexa {
 namespace {
 
-using testing::InputParamJson;
-using testing::MultipartBody;
-using testing::MultipartField;
-using testing::SingleValueJson;
+using test::InputParamJson;
+using test::MultipartBody;
+using test::MultipartField;
+using test::SingleValueJson;
 
 // "NAME=text" of every parameter, in list order (the name as stored).
 std::vector<std::string> Items(const std::unique_ptr<TDWParams>& list) {

@@ -9,7 +9,7 @@
 #include "rest/wire/errors.h"
 #include "test_listener_fixture.h"
 
-namespace livrexa::testing {
+namespace livrexa::test {
 namespace {
 
 constexpr const char* kOK = R"({"MESSAGE":"OK",  "RESULT":"OK"})";
@@ -423,4 +423,4 @@ TEST_F(ListenerTest, WelcomeHookRefusals) {
 }
 
 }  // namespace
-}  // namespace livrexa::testing
+}  // namespace livrexa::test

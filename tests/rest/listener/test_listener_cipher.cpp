@@ -4,7 +4,7 @@
 #include "rest/wire/errors.h"
 #include "test_listener_fixture.h"
 
-namespace livrexa::testing {
+namespace livrexa::test {
 namespace {
 
 TEST(ListenerCipher, RoundTrips) {
@@ -64,4 +64,4 @@ TEST_F(ListenerTest, UseCriptMarksTheParametersWithTheListenersKey) {
 }
 
 }  // namespace
-}  // namespace livrexa::testing
+}  // namespace livrexa::test

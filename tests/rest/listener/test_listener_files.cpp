@@ -8,7 +8,7 @@
 #include "rest/listener/detail/listener_files.h"
 #include "test_listener_fixture.h"
 
-namespace livrexa::testing {
+namespace livrexa::test {
 namespace {
 
 void WriteFile(const std::filesystem::path& file, const std::string& content) {
@@ -147,4 +147,4 @@ TEST_F(ListenerTest, NoProgramFileAfterAnAsynchronousReply) {
 }
 
 }  // namespace
-}  // namespace livrexa::testing
+}  // namespace livrexa::test

@@ -8,7 +8,7 @@
 
 #include <unistd.h>
 
-namespace livrexa::testing {
+namespace livrexa::test {
 
 void ListenerTest::SetUp() {
   static std::atomic<int> sequence{0};
@@ -113,4 +113,4 @@ std::string UrlEncode(const std::string& text) {
   return out;
 }
 
-}  // namespace livrexa::testing
+}  // namespace livrexa::test

@@ -13,7 +13,7 @@
 #include "support/http_client.h"
 #include "test_listener_module.h"
 
-namespace livrexa::testing {
+namespace livrexa::test {
 
 class ListenerTest : public ::testing::Test {
  protected:
@@ -65,4 +65,4 @@ std::string Inflate(const std::string& compressed);
 // Every byte but letters, digits and "-._~" as a percent-escape.
 std::string UrlEncode(const std::string& text);
 
-}  // namespace livrexa::testing
+}  // namespace livrexa::test

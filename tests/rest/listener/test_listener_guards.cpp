@@ -3,7 +3,7 @@
 
 #include "test_listener_fixture.h"
 
-namespace livrexa::testing {
+namespace livrexa::test {
 namespace {
 
 TEST_F(ListenerTest, BodyWithMoreParametersThanTheLimitIs413BeforeTheEventRuns) {
@@ -78,4 +78,4 @@ TEST_F(ListenerTest, EncodedValueThatIsNotBase64FailsWithAMessage) {
 }
 
 }  // namespace
-}  // namespace livrexa::testing
+}  // namespace livrexa::test

@@ -6,7 +6,7 @@
 #include "rest/params/dw_params.h"
 #include "rest/wire/errors.h"
 
-namespace livrexa::testing {
+namespace livrexa::test {
 
 using enum TObjectDirection;
 using enum TObjectValue;
@@ -104,4 +104,4 @@ TestModule::~TestModule() {
   ++Counters().destroyed;
 }
 
-}  // namespace livrexa::testing
+}  // namespace livrexa::test

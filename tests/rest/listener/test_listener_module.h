@@ -8,7 +8,7 @@
 
 #include "rest/listener/server_method_module.h"
 
-namespace livrexa::testing {
+namespace livrexa::test {
 
 struct ModuleCounters {
   std::atomic<int> created{0};
@@ -35,4 +35,4 @@ class TestModule : public TServerMethodDataModule {
   std::string ClassName() const override { return "TDM"; }
 };
 
-}  // namespace livrexa::testing
+}  // namespace livrexa::test

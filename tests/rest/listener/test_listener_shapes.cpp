@@ -4,7 +4,7 @@
 #include "rest/params/dw_params.h"
 #include "test_listener_fixture.h"
 
-namespace livrexa::testing {
+namespace livrexa::test {
 namespace {
 
 using enum TObjectDirection;
@@ -166,4 +166,4 @@ TEST_F(ListenerTest, GroupNameFromAControlHeader) {
 }
 
 }  // namespace
-}  // namespace livrexa::testing
+}  // namespace livrexa::test

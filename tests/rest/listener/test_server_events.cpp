@@ -64,7 +64,7 @@ TEST(ServerEventsRegistry, RequestTypesMapOntoTheNextRoute) {
 }
 
 TEST(ServerEventsRegistry, CreateDWParamsAddsOnlyWhatIsMissing) {
-  testing::TestModule module;
+  test::TestModule module;
   const TDWServerEvents& geral = *module.ServerEventsGroups()[2];
   auto list = std::make_unique<TDWParams>();
   list->SetEncoding(TEncodeSelect::esASCII);
@@ -79,7 +79,7 @@ TEST(ServerEventsRegistry, CreateDWParamsAddsOnlyWhatIsMissing) {
   EXPECT_EQ(list->ParamByName("Tabela").ObjectDirection(), odIN)
       << "a declared output sent as input stays input";
   EXPECT_EQ(list->ParamByName("Tabela").AsString(), "sent");
-  EXPECT_EQ(list->ToJSON(), testing::OutText("RESPOSTA", ""));
+  EXPECT_EQ(list->ToJSON(), test::OutText("RESPOSTA", ""));
 
   std::unique_ptr<TDWParams> fresh;
   geral.CreateDWParams("Consulta", fresh, TEncodeSelect::esASCII);
@@ -96,7 +96,7 @@ TEST(ServerEventsRegistry, CreateDWParamsAddsOnlyWhatIsMissing) {
 }
 
 TEST(ServerEventsRegistry, EventListingText) {
-  testing::TestModule module;
+  test::TestModule module;
   EXPECT_EQ(
       module.ServerEventsGroups()[1]->Events.ToJSON(),
       R"({"serverevents":[{"eventname":"AtualizaServidor", "jsonmode":"jmDataware", "params":[{"typeobject":"toParam", "objectdirection":"odOUT", "objectvalue":"ovString", "paramname":"Resposta", "encoded":"true", "default":""}]}]})");
@@ -305,26 +305,25 @@ TEST(ServerEventsListings, GroupsByAccessTagAndEventsOfOneGroup) {
 }
 
 // The route refusals over HTTP: raw texts, not JSON.
-class RoutedListenerTest : public testing::ListenerTest {};
+class RoutedListenerTest : public test::ListenerTest {};
 
 TEST_F(RoutedListenerTest, RefusedRoutesAnswer403And500) {
   TRESTServicePooler other;
   other.SetServerMethodClass(TServerMethodClass::Of<RoutedModule>());
   StartOther(other);
   const auto send = [&](const char* method, const char* target) {
-    return testing::Exchange(
-        other.BoundPort(),
-        testing::BuildRequest(method, target, testing::BasicAuthLine("Tivel", "Tivel1968")));
+    return test::Exchange(other.BoundPort(),
+                          test::BuildRequest(method, target, test::BasicAuthLine("Tivel", "Tivel1968")));
   };
-  const testing::RawReply post = send("POST", "/GrupoSimples/GetPost");
+  const test::RawReply post = send("POST", "/GrupoSimples/GetPost");
   EXPECT_EQ(post.status, 200);
-  const testing::RawReply del = send("DELETE", "/GrupoSimples/GetPost");
+  const test::RawReply del = send("DELETE", "/GrupoSimples/GetPost");
   EXPECT_EQ(del.status, 403);
   EXPECT_EQ(del.body, "Request rejected. Acceptable HTTP methods: GET, POST");
-  const testing::RawReply none = send("GET", "/GrupoSimples/Nenhum");
+  const test::RawReply none = send("GET", "/GrupoSimples/Nenhum");
   EXPECT_EQ(none.status, 500);
   EXPECT_EQ(none.body, "Acceptable HTTP methods not defined on server");
-  const testing::RawReply html = send("GET", "/GrupoSimples/Guardado?motivo=1");
+  const test::RawReply html = send("GET", "/GrupoSimples/Guardado?motivo=1");
   EXPECT_EQ(html.status, 500);
   EXPECT_EQ(html.Header("Content-Type"), "text/html; charset=ansi");
   EXPECT_EQ(html.body, "<b>nao</b>");
