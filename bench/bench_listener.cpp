@@ -173,7 +173,7 @@ int main(int argc, char** argv) {
 
   // (b) The same engine and socket loop answering the same bytes, with no listener work.
   HttpServerOptions options;
-  options.bind_addresses = {"127.0.0.1"};
+  options.BindAddresses = {"127.0.0.1"};
   HttpServer bare(options, [&expected](const HttpRequest&, HttpReply& reply, HttpEarlyReply&) {
     reply.AddHeader("Access-Control-Allow-Origin", "*");
     reply.AddHeader("Content-Type", "application/json; charset=ansi");

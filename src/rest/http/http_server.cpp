@@ -106,8 +106,8 @@ class Connection;
 
 struct HttpServer::Engine {
   Engine(HttpServerOptions o, HttpHandler h) : options(std::move(o)), handler(std::move(h)) {
-    if (options.max_connections == 0) options.max_connections = 1;
-    if (options.max_workers == 0) options.max_workers = options.max_connections;
+    if (options.MaxConnections == 0) options.MaxConnections = 1;
+    if (options.MaxWorkers == 0) options.MaxWorkers = options.MaxConnections;
   }
 
   void StartAccepting();
@@ -145,7 +145,7 @@ class Connection : public std::enable_shared_from_this<Connection>, public HttpE
     request_.remote_ip = peer_;
     request_.remote_port = port;
     request_.ipv6 = ipv6;
-    reader_ = std::make_unique<HttpRequestReader>(request_, engine.options.body_limit);
+    reader_ = std::make_unique<HttpRequestReader>(request_, engine.options.MaxBodySize);
     accepted_ = Clock::now();
     last_byte_ = accepted_;
   }
@@ -217,16 +217,15 @@ class Connection : public std::enable_shared_from_this<Connection>, public HttpE
     }
   }
 
-  // The earliest moment the request may still be read by: the head within head_timeout of the
-  // accept, no silence longer than idle_timeout, and the body at min_body_rate after its grace.
+  // The earliest moment the request may still be read by: the head within HeadTimeout of the
+  // accept, no silence longer than IdleTimeout, and the body at MinBodyRate after its grace.
   Clock::time_point ReadDeadline() const {
     const HttpServerOptions& o = engine_.options;
-    Clock::time_point deadline = last_byte_ + o.idle_timeout;
+    Clock::time_point deadline = last_byte_ + o.IdleTimeout;
     if (!reader_->HeaderDone()) {
-      deadline = std::min(deadline, accepted_ + o.head_timeout);
-    } else if (o.min_body_rate > 0) {
-      deadline =
-          std::min(deadline, head_done_ + o.body_grace + TimeFor(reader_->BodyBytes(), o.min_body_rate));
+      deadline = std::min(deadline, accepted_ + o.HeadTimeout);
+    } else if (o.MinBodyRate > 0) {
+      deadline = std::min(deadline, head_done_ + o.BodyGrace + TimeFor(reader_->BodyBytes(), o.MinBodyRate));
     }
     return deadline;
   }
@@ -285,10 +284,10 @@ class Connection : public std::enable_shared_from_this<Connection>, public HttpE
     HttpReply reply;
     bool send = true;
     try {
-      if (!FillDerivedItems(request_, engine_.options.max_params)) {
+      if (!FillDerivedItems(request_, engine_.options.MaxParams)) {
         reply.status = 413;
         reply.SetHeader("Content-Type", "text/plain; charset=utf-8");
-        reply.body = "Too many parameters (more than " + std::to_string(engine_.options.max_params) + ")";
+        reply.body = "Too many parameters (more than " + std::to_string(engine_.options.MaxParams) + ")";
       } else if (request_.non_basic_authorization) {
         send = false;  // an Authorization of any scheme but Basic: dropped without a reply
       } else {
@@ -342,13 +341,13 @@ class Connection : public std::enable_shared_from_this<Connection>, public HttpE
     Write(std::move(reply), false);
   }
 
-  // The reply, written within write_timeout plus its size at min_write_rate.
+  // The reply, written within WriteTimeout plus its size at MinWriteRate.
   void Write(HttpReply reply, bool early) {
     if (closed_) return;
     head_ = SerializeReplyHead(reply);
     body_ = std::move(reply.body);
     const HttpServerOptions& o = engine_.options;
-    ArmDeadline(Clock::now() + o.write_timeout + TimeFor(head_.size() + body_.size(), o.min_write_rate));
+    ArmDeadline(Clock::now() + o.WriteTimeout + TimeFor(head_.size() + body_.size(), o.MinWriteRate));
     const std::array<asio::const_buffer, 2> parts{asio::buffer(head_), asio::buffer(body_)};
     asio::async_write(socket_, parts, [self = shared_from_this(), early](error_code ec, size_t) {
       if (self->closed_) return;
@@ -415,7 +414,7 @@ void HttpServer::Engine::StartAccepting() {
 }
 
 void HttpServer::Engine::Accept(size_t index) {
-  if (stopping || open.size() >= options.max_connections) return;  // beyond the cap: the backlog waits
+  if (stopping || open.size() >= options.MaxConnections) return;  // beyond the cap: the backlog waits
   accepting[index] = true;
   acceptors[index]->async_accept([this, index, run = generation](error_code ec, tcp::socket socket) {
     if (run != generation) return;  // left over from before a Stop
@@ -438,7 +437,7 @@ void HttpServer::Engine::Accept(size_t index) {
                            ? remote.address().to_v6().to_v4().to_string()
                            : remote.address().to_string();
     size_t& from_peer = per_peer[peer];
-    if (from_peer >= options.max_connections_per_peer) {
+    if (from_peer >= options.MaxConnectionsPerPeer) {
       error_code ignored;
       socket.close(ignored);  // one machine may not take every slot
       return Accept(index);
@@ -473,12 +472,12 @@ HttpServer::~HttpServer() {
 void HttpServer::Start() {
   Engine& e = *engine_;
   if (e.listening) return;
-  std::vector<std::string> addresses = e.options.bind_addresses;
+  std::vector<std::string> addresses = e.options.BindAddresses;
   const bool every_address = addresses.empty();
   if (every_address) addresses = {"0.0.0.0", "::"};
 
   std::vector<int> fds;
-  uint16_t port = e.options.port;
+  uint16_t port = e.options.Port;
   for (const auto& address : addresses) {
     BindError error{};
     bool unsupported = false;
@@ -506,7 +505,7 @@ void HttpServer::Start() {
   }
   e.accepting.assign(e.acceptors.size(), false);
   ++e.generation;
-  if (!e.pool) e.pool = std::make_unique<HttpThreadPool>(e.options.max_workers);
+  if (!e.pool) e.pool = std::make_unique<HttpThreadPool>(e.options.MaxWorkers);
   e.stopping = false;
   e.listening = true;
   asio::post(e.io, [&e] { e.StartAccepting(); });

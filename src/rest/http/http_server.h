@@ -5,14 +5,14 @@
 // ("Connection: close").
 //
 // Limits that keep a client from taking the server down:
-//  - at most max_connections connections are open at once, and at most max_connections_per_peer
+//  - at most MaxConnections connections are open at once, and at most MaxConnectionsPerPeer
 //    from one address (further ones from that address are closed as soon as they are accepted;
 //    beyond the total cap they wait in the listen backlog until a slot frees);
-//  - the request line and headers must arrive within head_timeout of the accept; after them the
-//    body must keep up min_body_rate (after body_grace); no read may wait longer than idle_timeout;
-//  - a reply must be written within write_timeout plus its size at min_write_rate;
-//  - a body longer than body_limit is refused with 413 without being read, and a request with
-//    more than max_params query, form or header items with 413 before any of them is decoded;
+//  - the request line and headers must arrive within HeadTimeout of the accept; after them the
+//    body must keep up MinBodyRate (after BodyGrace); no read may wait longer than IdleTimeout;
+//  - a reply must be written within WriteTimeout plus its size at MinWriteRate;
+//  - a body longer than MaxBodySize is refused with 413 without being read, and a request with
+//    more than MaxParams query, form or header items with 413 before any of them is decoded;
 //  - a body whose length is ambiguous (Content-Length repeated or a list, a Transfer-Encoding
 //    other than chunked, or both) is refused with 400.
 
@@ -27,21 +27,21 @@
 namespace livrexa {
 
 struct HttpServerOptions {
-  uint16_t port = 0;  // 0: a free port chosen by the system (see Port())
+  uint16_t Port = 0;  // 0: a free port chosen by the system (see Port())
   // Addresses to listen on; empty means every local address: "0.0.0.0" and, where the system
   // has IPv6, "::" (IPv6 only, so the two do not collide).
-  std::vector<std::string> bind_addresses;
-  size_t max_connections = 256;
-  size_t max_connections_per_peer = 16;
-  size_t max_workers = 0;  // threads that run handlers; 0: max_connections
-  std::chrono::milliseconds idle_timeout{60000};
-  std::chrono::milliseconds head_timeout{10000};
-  std::chrono::milliseconds body_grace{10000};
-  uint64_t min_body_rate = 8 * 1024;  // bytes per second; 0: none
-  std::chrono::milliseconds write_timeout{60000};
-  uint64_t min_write_rate = 8 * 1024;  // bytes per second; 0: write_timeout alone
-  uint64_t body_limit = 256ull << 20;
-  size_t max_params = 1000;  // query, form and header items of one request; 0: no limit
+  std::vector<std::string> BindAddresses;
+  size_t MaxConnections = 256;
+  size_t MaxConnectionsPerPeer = 16;
+  size_t MaxWorkers = 0;  // threads that run handlers; 0: MaxConnections
+  std::chrono::milliseconds IdleTimeout{60000};
+  std::chrono::milliseconds HeadTimeout{10000};
+  std::chrono::milliseconds BodyGrace{10000};
+  uint64_t MinBodyRate = 8 * 1024;  // bytes per second; 0: none
+  std::chrono::milliseconds WriteTimeout{60000};
+  uint64_t MinWriteRate = 8 * 1024;  // bytes per second; 0: WriteTimeout alone
+  uint64_t MaxBodySize = 256ull << 20;
+  size_t MaxParams = 1000;  // query, form and header items of one request; 0: no limit
 };
 
 class HttpServer {

@@ -101,18 +101,18 @@ void TRESTServicePooler::SetActive(bool value) {
   }
   if (Active()) return;
   HttpServerOptions options;
-  options.port = ServicePort;
-  options.bind_addresses = BindAddresses;
-  options.max_connections = MaxConnections;
-  options.max_connections_per_peer = MaxConnectionsPerPeer;
-  options.idle_timeout = RequestTimeout > 0 ? std::chrono::milliseconds(RequestTimeout) : IdleTimeout;
-  options.head_timeout = HeadTimeout;
-  options.body_grace = BodyGrace;
-  options.min_body_rate = MinBodyRate;
-  options.write_timeout = WriteTimeout;
-  options.min_write_rate = MinWriteRate;
-  options.body_limit = MaxBodySize;
-  options.max_params = MaxParams;
+  options.Port = ServicePort;
+  options.BindAddresses = BindAddresses;
+  options.MaxConnections = MaxConnections;
+  options.MaxConnectionsPerPeer = MaxConnectionsPerPeer;
+  options.IdleTimeout = RequestTimeout > 0 ? std::chrono::milliseconds(RequestTimeout) : IdleTimeout;
+  options.HeadTimeout = HeadTimeout;
+  options.BodyGrace = BodyGrace;
+  options.MinBodyRate = MinBodyRate;
+  options.WriteTimeout = WriteTimeout;
+  options.MinWriteRate = MinWriteRate;
+  options.MaxBodySize = MaxBodySize;
+  options.MaxParams = MaxParams;
   auto server = std::make_unique<HttpServer>(
       options, [this](HttpRequest& request, HttpReply& reply, HttpEarlyReply& early) {
         ProcessRequest(request, reply, early);

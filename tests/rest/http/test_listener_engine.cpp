@@ -27,7 +27,7 @@ using test::RawReply;
 
 HttpServerOptions LoopbackOptions() {
   HttpServerOptions options;
-  options.bind_addresses = {"127.0.0.1"};
+  options.BindAddresses = {"127.0.0.1"};
   return options;
 }
 
@@ -185,7 +185,7 @@ TEST(HttpEngine, EarlyReplyIsSentAtOnceAndTheHandlerKeepsWorking) {
 
 TEST(HttpEngine, BodyOverTheLimitIs413WithoutReadingIt) {
   HttpServerOptions options = LoopbackOptions();
-  options.body_limit = 1000;
+  options.MaxBodySize = 1000;
   std::atomic<int> calls{0};
   HttpServer server(options, [&](const HttpRequest& r, HttpReply& reply, HttpEarlyReply&) {
     ++calls;
@@ -211,7 +211,7 @@ TEST(HttpEngine, BodyOverTheLimitIs413WithoutReadingIt) {
 
 TEST(HttpEngine, SilentConnectionIsClosedAfterTheIdleTime) {
   HttpServerOptions options = LoopbackOptions();
-  options.idle_timeout = 300ms;
+  options.IdleTimeout = 300ms;
   HttpServer server(options, EchoHandler);
   server.Start();
   const int fd = test::ConnectTo(server.Port());
@@ -227,7 +227,7 @@ TEST(HttpEngine, SilentConnectionIsClosedAfterTheIdleTime) {
 
 TEST(HttpEngine, ConnectionsBeyondTheCapWaitForAFreeSlot) {
   HttpServerOptions options = LoopbackOptions();
-  options.max_connections = 2;
+  options.MaxConnections = 2;
   std::mutex mutex;
   std::condition_variable changed;
   int running = 0;
@@ -276,7 +276,7 @@ TEST(HttpEngine, PortInUseRaisesTheSystemMessage) {
   HttpServer first(LoopbackOptions(), EchoHandler);
   first.Start();
   HttpServerOptions same = LoopbackOptions();
-  same.port = first.Port();
+  same.Port = first.Port();
   HttpServer second(same, EchoHandler);
   try {
     second.Start();

@@ -62,7 +62,7 @@ bool ClosedWithin(int fd, std::chrono::milliseconds limit) {
 
 HttpServerOptions LoopbackOptions() {
   HttpServerOptions options;
-  options.bind_addresses = {"127.0.0.1"};
+  options.BindAddresses = {"127.0.0.1"};
   return options;
 }
 
@@ -77,7 +77,7 @@ RawReply Ask(uint16_t port) {
 
 TEST(HttpLimits, OneAddressWithSlowAndReconnectingClientsCannotKeepOthersOut) {
   HttpServerOptions options = LoopbackOptions();
-  options.head_timeout = 3s;
+  options.HeadTimeout = 3s;
   HttpServer server(options, Answer);
   server.Start();
   const uint16_t port = server.Port();
@@ -125,7 +125,7 @@ TEST(HttpLimits, OneAddressWithSlowAndReconnectingClientsCannotKeepOthersOut) {
     EXPECT_EQ(reply.body, "from 127.0.0.1");
     EXPECT_LT(took, 5s) << "request " << i;
   }
-  EXPECT_LE(server.ActiveConnections(), options.max_connections_per_peer + 1);
+  EXPECT_LE(server.ActiveConnections(), options.MaxConnectionsPerPeer + 1);
   stop = true;
   trickle.join();
   reconnect.join();
@@ -134,7 +134,7 @@ TEST(HttpLimits, OneAddressWithSlowAndReconnectingClientsCannotKeepOthersOut) {
 
 TEST(HttpLimits, ConnectionsFromOneAddressBeyondItsCapAreClosedAtOnce) {
   HttpServerOptions options = LoopbackOptions();
-  options.max_connections_per_peer = 3;
+  options.MaxConnectionsPerPeer = 3;
   HttpServer server(options, Answer);
   server.Start();
   std::vector<int> kept;
@@ -159,9 +159,9 @@ TEST(HttpLimits, ConnectionsFromOneAddressBeyondItsCapAreClosedAtOnce) {
 // A client that keeps sending, too slowly, is cut once its deadline passes, however often bytes come.
 TEST(HttpLimits, TricklingHeadAndBodyAreCutAtTheirDeadlines) {
   HttpServerOptions options = LoopbackOptions();
-  options.head_timeout = 600ms;
-  options.body_grace = 600ms;
-  options.min_body_rate = 1000;
+  options.HeadTimeout = 600ms;
+  options.BodyGrace = 600ms;
+  options.MinBodyRate = 1000;
   std::atomic<int> calls{0};
   HttpServer server(options, [&](HttpRequest&, HttpReply&, HttpEarlyReply&) { ++calls; });
   server.Start();
@@ -190,8 +190,8 @@ TEST(HttpLimits, TricklingHeadAndBodyAreCutAtTheirDeadlines) {
 // A client that does not read its reply gives the connection back after the write deadline.
 TEST(HttpLimits, ReplyThatIsNotReadIsCutAtTheWriteDeadline) {
   HttpServerOptions options = LoopbackOptions();
-  options.write_timeout = 500ms;
-  options.min_write_rate = 1 << 30;
+  options.WriteTimeout = 500ms;
+  options.MinWriteRate = 1 << 30;
   std::atomic<bool> answered{false};
   HttpServer server(options, [&](HttpRequest&, HttpReply& reply, HttpEarlyReply&) {
     reply.body.assign(64u << 20, 'x');  // far more than the socket buffers hold
@@ -240,7 +240,7 @@ TEST(HttpLimits, AmbiguousFramingIs400) {
 
 TEST(HttpLimits, TooManyQueryFormOrHeaderItemsIs413BeforeTheHandler) {
   HttpServerOptions options = LoopbackOptions();
-  options.max_params = 50;
+  options.MaxParams = 50;
   std::atomic<int> calls{0};
   HttpServer server(options, [&](HttpRequest& r, HttpReply& reply, HttpEarlyReply&) {
     ++calls;
