@@ -83,8 +83,6 @@ void ApplyListenerLimits(const TLimitSettings& settings, TRESTServicePooler& poo
 void ApplyHandlerLimits(const TLimitSettings& settings, THandlerLimits& limits) {
   for (const TLimitSettings::TValue& v : settings.values)
     if (kLimitKeys[v.key].handlers) kLimitKeys[v.key].handlers(limits, v.value);
-  // A login is never slowed by less than one step.
-  if (limits.LoginDelayMax < limits.LoginDelayStep) limits.LoginDelayMax = limits.LoginDelayStep;
 }
 
 }  // namespace livrexa::host

@@ -49,8 +49,21 @@ std::string_view TrimBlanks(std::string_view s) {
   return s.substr(b, e - b);
 }
 
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (size_t i = 0; i < prefix.size(); ++i) {
+    if (AsciiLower(text[i]) != AsciiLower(prefix[i])) return false;
+  }
+  return true;
+}
+
+// Compared in place: every request's content type goes through here.
 bool ContainsNoCase(std::string_view text, std::string_view part) {
-  return LowerCase(text).find(LowerCase(part)) != std::string::npos;
+  if (part.size() > text.size()) return false;
+  for (size_t at = 0; at + part.size() <= text.size(); ++at) {
+    if (StartsWithNoCase(text.substr(at), part)) return true;
+  }
+  return false;
 }
 
 std::string ReplaceAll(std::string text, std::string_view from, std::string_view to) {

@@ -27,14 +27,7 @@ inline bool Contains(std::string_view text, char c) {
 bool ContainsNoCase(std::string_view text, std::string_view part);
 
 // Whether the text begins with the prefix, ASCII letters compared in lower case.
-inline bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (size_t i = 0; i < prefix.size(); ++i) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-    if (lower(text[i]) != lower(prefix[i])) return false;
-  }
-  return true;
-}
+bool StartsWithNoCase(std::string_view text, std::string_view prefix);
 
 // Every occurrence of `from`, left to right, replaced by `to` (a replacement is not searched again).
 std::string ReplaceAll(std::string text, std::string_view from, std::string_view to);
