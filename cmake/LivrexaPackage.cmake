@@ -14,6 +14,7 @@ install(FILES ${PROJECT_SOURCE_DIR}/db/schema.sql ${PROJECT_SOURCE_DIR}/db/demo.
         DESTINATION ${CMAKE_INSTALL_DATADIR}/livrexa/db)
 install(PROGRAMS ${PROJECT_SOURCE_DIR}/scripts/create-db.sh ${PROJECT_SOURCE_DIR}/scripts/grant-readonly.sh
         DESTINATION ${CMAKE_INSTALL_DATADIR}/livrexa/scripts)
+install(FILES ${PROJECT_SOURCE_DIR}/scripts/firebird-folder.sh DESTINATION ${CMAKE_INSTALL_DATADIR}/livrexa/scripts)
 # Where Debian 12's own packages put their units.
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/livrexa-server.service DESTINATION /lib/systemd/system)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/livrexa-server)
@@ -36,7 +37,9 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The libraries the executable links (the Firebird client, Qt, zlib, ...) come from
 # dpkg-shlibdeps; the engine (a plugin the client loads) and gbak/isql-fb are named here.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "adduser, firebird3.0-server-core, firebird3.0-utils")
+# Debian 12 has Firebird 3.0, Debian 13 Firebird 4.0: either engine and its tools serve.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "adduser, firebird4.0-server-core | firebird3.0-server-core, firebird4.0-utils | firebird3.0-utils")
 # The window needs Qt's platform plugins; the service runs without them.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-qpa-plugins, qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA

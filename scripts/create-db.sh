@@ -53,25 +53,14 @@ is_server_name() {
 }
 
 # The installation whose isql-fb (and character-set module) is used, newest version first.
-find_fbhome() {
-  for candidate in $(ls -d /usr/lib/*/firebird/* /usr/lib64/firebird/* /usr/lib/firebird/* 2>/dev/null | sort -rV) \
-                   /opt/firebird; do
-    if [ -f "$candidate/intl/libfbintl.so" ]; then echo "$candidate"; return; fi
-  done
-}
-find_isql() {
-  if [ -n "${LIVREXA_FIREBIRD_BIN:-}" ] && [ -x "$LIVREXA_FIREBIRD_BIN/isql" ]; then echo "$LIVREXA_FIREBIRD_BIN/isql"
-  elif command -v isql-fb >/dev/null 2>&1; then command -v isql-fb
-  elif [ -n "${1:-}" ] && [ -x "$1/bin/isql" ]; then echo "$1/bin/isql"
-  fi
-}
+. "$here/scripts/firebird-folder.sh"
 quote() { printf "%s" "$1" | sed "s/'/''/g"; }
 
 if is_server_name "$database"; then
   # A client of the server only: a Firebird folder of its own whose one provider is the network.
   client="$(mktemp -d)"
   trap 'rm -rf "$client"' EXIT
-  mkdir -p "$client/lock" "$client/tmp"
+  fill_firebird_folder "$client" "${LIVREXA_FIREBIRD_HOME:-$(find_fbhome)}"
   printf 'Providers = Remote\n' > "$client/firebird.conf"
   export FIREBIRD="$client" FIREBIRD_LOCK="$client/lock" FIREBIRD_TMP="$client/tmp"
   isql="$(find_isql "${LIVREXA_FIREBIRD_HOME:-$(find_fbhome)}")"
@@ -117,20 +106,13 @@ mkdir -p "$(dirname "$database")"
 fbhome="${LIVREXA_FIREBIRD_HOME:-$(find_fbhome)}"
 
 # The same folder layout and configuration the server writes (src/handlers/gateway/environment.cpp).
-mkdir -p "$fbdir/lock" "$fbdir/tmp" "$fbdir/intl"
+fill_firebird_folder "$fbdir" "$fbhome"
 conf="# Written by the Livrexa server at start; changes here are overwritten.
 ServerMode = SuperClassic
 Providers = Engine13, Engine12
 DataTypeCompatibility = 3.0"
 if [ ! -f "$fbdir/firebird.conf" ] || [ "$(cat "$fbdir/firebird.conf")" != "$conf" ]; then
   printf '%s\n' "$conf" > "$fbdir/firebird.conf.tmp$$" && mv "$fbdir/firebird.conf.tmp$$" "$fbdir/firebird.conf"
-fi
-if [ -n "$fbhome" ]; then
-  for f in libfbintl.so fbintl.conf; do
-    if [ -f "$fbhome/intl/$f" ] && ! cmp -s "$fbhome/intl/$f" "$fbdir/intl/$f"; then
-      cp --dereference "$fbhome/intl/$f" "$fbdir/intl/$f.tmp$$" && mv "$fbdir/intl/$f.tmp$$" "$fbdir/intl/$f"
-    fi
-  done
 fi
 export FIREBIRD="$fbdir" FIREBIRD_LOCK="$fbdir/lock" FIREBIRD_TMP="$fbdir/tmp"
 

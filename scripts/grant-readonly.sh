@@ -44,19 +44,16 @@ is_server_name() {
   [[ "$name" =~ ^(\[[^]]+\]|[A-Za-z0-9._-]+)(/[A-Za-z0-9_-]+)?:.+ ]] && [ "${name:1:1}" != ":" ] &&
     [ "${name:0:1}" != "." ]
 }
-find_isql() {
-  if [ -n "${LIVREXA_FIREBIRD_BIN:-}" ] && [ -x "$LIVREXA_FIREBIRD_BIN/isql" ]; then echo "$LIVREXA_FIREBIRD_BIN/isql"
-  elif command -v isql-fb >/dev/null 2>&1; then command -v isql-fb
-  fi
-}
+. "$here/scripts/firebird-folder.sh"
+fbhome="${LIVREXA_FIREBIRD_HOME:-$(find_fbhome)}"
 
 if is_server_name "$database"; then
   client="$(mktemp -d)"
   trap 'rm -rf "$client"' EXIT
-  mkdir -p "$client/lock" "$client/tmp"
+  fill_firebird_folder "$client" "$fbhome"
   printf 'Providers = Remote\n' > "$client/firebird.conf"
   export FIREBIRD="$client" FIREBIRD_LOCK="$client/lock" FIREBIRD_TMP="$client/tmp"
-  isql="$(find_isql)"
+  isql="$(find_isql "$fbhome")"
   if [ -z "$isql" ]; then
     echo "grant-readonly: Firebird's isql (isql-fb) was not found; run scripts/install-deps.sh." >&2
     exit 1
@@ -80,10 +77,10 @@ if [ -z "$fbdir" ]; then
   else fbdir="$HOME/.local/share/livrexa/firebird"
   fi
 fi
-mkdir -p "$fbdir/lock" "$fbdir/tmp"
+fill_firebird_folder "$fbdir" "$fbhome"
 export FIREBIRD="$fbdir" FIREBIRD_LOCK="$fbdir/lock" FIREBIRD_TMP="$fbdir/tmp"
 
-isql="$(find_isql)"
+isql="$(find_isql "$fbhome")"
 if [ -z "$isql" ]; then
   echo "grant-readonly: Firebird's isql (isql-fb) was not found; run scripts/install-deps.sh." >&2
   exit 1

@@ -31,6 +31,19 @@ struct TServerProbe {
   std::string message;  // the engine's, when not attached
 };
 
+// What opening the database at start-up found, and what was done to bring it up to date.
+struct TDatabaseOpening {
+  enum class TOutcome {
+    Opened,
+    WrongStructure,  // a file of another Firebird's on-disk structure: `message` says how to move it
+    Refused,         // the engine's `message`
+    Unreachable,     // a Firebird server that did not answer
+  };
+  TOutcome outcome = TOutcome::Opened;
+  std::string message;
+  std::vector<std::string> log;  // the engine and structure, each step of the upgrade
+};
+
 struct TBackupTools {
   std::string gbakProgram = "gbak";
   // "NAME=value" entries added to the environment of gbak (the process's Firebird folders).
@@ -53,6 +66,9 @@ struct TBackupTools {
   std::function<void(const std::string& database)> useDatabase;
   // Attaches to a database on a Firebird server and detaches again. Unset: counts as attached.
   std::function<TServerProbe(const std::string& database)> probeServer;
+  // Opens the database at start-up (and after a restore), checks its structure and adds what the
+  // server needs (read-only user's rights, indexes), then lets it go. Unset: counts as opened.
+  std::function<TDatabaseOpening(const std::string& database)> openDatabase;
 };
 
 class TBackupRoutines {

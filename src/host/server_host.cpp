@@ -52,24 +52,47 @@ TServerHost::TStartOutcome TServerHost::Start() {
 
   const std::string database = settings_.LocalDB();
   UseDatabase(database);
-  if (IsServerDatabaseName(database)) {
-    TServerProbe probe = ProbeServer(database);
-    if (probe.outcome == TServerProbe::TOutcome::Attached) {
-      ApplySettings();
-      return TStartOutcome::Serving;
-    }
-    view_.ShowMessage(kServerDatabaseFailed + database + ":\r" + probe.message);
+  const bool onServer = IsServerDatabaseName(database);
+  if (!onServer && !FileExists(database)) {
+    view_.ShowMessage(kDatabaseNotFound);
     view_.OpenSettings();
-    return probe.outcome == TServerProbe::TOutcome::Unreachable ? TStartOutcome::ServerUnreachable
-                                                                : TStartOutcome::NotConfigured;
+    return TStartOutcome::NotConfigured;
   }
-  if (DatabaseFound()) {
-    ApplySettings();
-    return TStartOutcome::Serving;
+  const TDatabaseOpening opening = OpenDatabase(database);
+  switch (opening.outcome) {
+    case TDatabaseOpening::TOutcome::Opened:
+      break;
+    case TDatabaseOpening::TOutcome::WrongStructure:
+      view_.ShowMessage(opening.message);
+      view_.OpenSettings();
+      return TStartOutcome::NotConfigured;
+    case TDatabaseOpening::TOutcome::Refused:
+    case TDatabaseOpening::TOutcome::Unreachable:
+      if (onServer) {
+        view_.ShowMessage(kServerDatabaseFailed + database + ":\r" + opening.message);
+        view_.OpenSettings();
+        return opening.outcome == TDatabaseOpening::TOutcome::Unreachable ? TStartOutcome::ServerUnreachable
+                                                                          : TStartOutcome::NotConfigured;
+      }
+      // A file the engine will not open now (damaged, no access, held elsewhere) is still served:
+      // each request then answers the engine's message, as it always has.
+      Log(std::string(kDatabaseNotOpened) + opening.message);
+      break;
   }
-  view_.ShowMessage(kDatabaseNotFound);
-  view_.OpenSettings();
-  return TStartOutcome::NotConfigured;
+  ApplySettings();
+  return TStartOutcome::Serving;
+}
+
+TDatabaseOpening TServerHost::OpenDatabase(const std::string& database) {
+  if (!tools_.openDatabase) return {};
+  TDatabaseOpening opening;
+  try {
+    opening = tools_.openDatabase(database);
+  } catch (const std::exception& e) {
+    opening = {TDatabaseOpening::TOutcome::Refused, e.what(), {}};
+  }
+  for (const std::string& entry : opening.log) Log(entry);
+  return opening;
 }
 
 bool TServerHost::DatabaseOnServer() const {
@@ -190,7 +213,10 @@ void TServerHost::RunRestore(const std::string& backupFile, std::function<void()
   }
   listener_.Deactivate();
   backup_.RestoreBackup(settings_.LocalDB(), backupFile, [this, done](const std::string& failure) {
-    if (!failure.empty()) view_.ShowMessage(std::string(kRestoreFailed) + "\r\r" + failure);
+    if (!failure.empty())
+      view_.ShowMessage(std::string(kRestoreFailed) + "\r\r" + failure);
+    else
+      OpenDatabase(settings_.LocalDB());  // a backup from elsewhere may lack the server's additions
     if (done) done();
   });
 }

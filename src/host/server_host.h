@@ -18,6 +18,8 @@ namespace livrexa::host {
 
 inline constexpr const char* kDatabaseNotFound =
     "Banco de dados não localizado na pasta.\r\rInforme corretamente na tela a seguir  ";
+// A database file the engine did not open at start-up: this text, then the engine's message.
+inline constexpr const char* kDatabaseNotOpened = "*** O banco de dados não abriu: ";
 inline constexpr int kBackupTimerIntervalMs = 600000;
 inline constexpr const char* kRestoreFailed = "O backup não foi restaurado.";
 // Start-up with a database on a Firebird server that does not open: this text, the name, the
@@ -41,9 +43,11 @@ class TServerHost {
   // Start-up: clears the settings, fills the status panels, reads Config1.ini (or writes the
   // first-start file) and starts the listener when the database file exists; otherwise shows the
   // not-found message and opens the settings (without a database there is no administrator to
-  // check). A database on a Firebird server (a server name in vLocalDB) is checked by attaching
-  // instead: when that fails, the engine's message is shown and the settings opened. A listener
-  // that cannot start throws TPortError.
+  // check). Before the listener opens, the database is opened and brought up to date
+  // (openDatabase): a file of another Firebird's on-disk structure shows how to move it and opens
+  // the settings. A database on a Firebird server (a server name in vLocalDB) that does not
+  // attach shows the engine's message and opens the settings. A listener that cannot start
+  // throws TPortError.
   TStartOutcome Start();
 
   // Whether vLocalDB names an existing file (not a folder), or a database on a Firebird server
@@ -88,6 +92,8 @@ class TServerHost {
   void ShowServing(int port);
   void UseDatabase(const std::string& database);
   TServerProbe ProbeServer(const std::string& database) const;
+  // The openDatabase tool, its log entries written; a failure of the tool itself counts as refused.
+  TDatabaseOpening OpenDatabase(const std::string& database);
 
   std::filesystem::path home_;
   THostSettings& settings_;

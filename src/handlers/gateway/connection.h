@@ -158,6 +158,9 @@ class TFbConnection {
 //                      provider is listed too only while the server's database is on a Firebird
 //                      server (SetServerMode), for the tools started as children
 //   intl/              a real copy of the installation's libfbintl.so (and fbintl.conf)
+//   plugins/           real copies of the installation's plugins (engine, authentication, UDR),
+//                      which Firebird 4 looks for here
+//   firebird.msg       a copy of the engine's message texts
 //   lock/              FIREBIRD_LOCK: shared by the server and every gbak it starts
 //   tmp/               FIREBIRD_TMP: sort files
 //
@@ -195,8 +198,8 @@ class TFbEnvironment {
   // LIVREXA_FIREBIRD_DIR when set; otherwise $XDG_DATA_HOME/livrexa/firebird or
   // ~/.local/share/livrexa/firebird.
   static std::filesystem::path DefaultFolder();
-  // The Firebird installation whose intl module is copied: LIVREXA_FIREBIRD_HOME when set,
-  // otherwise the first known installation folder that holds intl/libfbintl.so.
+  // The Firebird installation whose modules are copied: LIVREXA_FIREBIRD_HOME when set, otherwise
+  // the newest version folder of the known installation folders that holds intl/libfbintl.so.
   static std::filesystem::path InstallationFolder();
   // The text written into firebird.conf.
   static std::string ConfigText(bool serverMode = false);

@@ -52,6 +52,33 @@ void CopyIfDifferent(const fs::path& from, const fs::path& to) {
   fs::permissions(to, fs::status(from).permissions(), ec);
 }
 
+// Every file below `from` (links followed, since the engine refuses a module whose real path is not
+// where it looked), as real copies below `to`.
+void CopyTreeIfDifferent(const fs::path& from, const fs::path& to) {
+  std::error_code ec;
+  if (!fs::is_directory(from, ec)) return;
+  fs::create_directories(to, ec);
+  for (auto it = fs::recursive_directory_iterator(from, fs::directory_options::follow_directory_symlink, ec);
+       !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+    const fs::path target = to / fs::relative(it->path(), from, ec);
+    if (it->is_directory(ec))
+      fs::create_directories(target, ec);
+    else
+      CopyIfDifferent(it->path(), target);
+  }
+}
+
+// The engine's message file: beside the installation (Firebird 3 on Debian, the official
+// installer) or in the distribution's shared data folder for that version.
+fs::path MessageFile(const fs::path& installation) {
+  std::error_code ec;
+  const std::vector<fs::path> candidates{installation / "firebird.msg",
+                                         fs::path("/usr/share/firebird") / installation.filename() / "firebird.msg"};
+  for (const fs::path& candidate : candidates)
+    if (fs::is_regular_file(candidate, ec)) return candidate;
+  return {};
+}
+
 }  // namespace
 
 TFbEnvironment& TFbEnvironment::Instance() {
@@ -118,6 +145,12 @@ void TFbEnvironment::CreateFiles() const {
   if (installation.empty()) return;
   CopyIfDifferent(installation / "intl" / "libfbintl.so", folder_ / "intl" / "libfbintl.so");
   CopyIfDifferent(installation / "intl" / "fbintl.conf", folder_ / "intl" / "fbintl.conf");
+  // Firebird 4 loads its engine and authentication plugins from $FIREBIRD/plugins (Firebird 3 on
+  // Debian from its own folder, so the copy is only unused there), and its texts from
+  // $FIREBIRD/firebird.msg: without them nothing attaches, or every error reads as a number.
+  CopyTreeIfDifferent(installation / "plugins", folder_ / "plugins");
+  if (const fs::path messages = MessageFile(installation); !messages.empty())
+    CopyIfDifferent(messages, folder_ / "firebird.msg");
 }
 
 std::vector<std::pair<std::string, std::string>> TFbEnvironment::ToolEnvironment() const {

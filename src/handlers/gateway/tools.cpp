@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <map>
 #include <sstream>
 
@@ -19,23 +20,44 @@ namespace livrexa {
 
 namespace fs = std::filesystem;
 
+namespace {
+
+// Debian's Firebird 4 puts shell wrappers in PATH and in the installation's bin folder that set
+// FIREBIRD to the installation before running the real program, so a child started through one
+// would ignore the server's Firebird folder (its locks and its SuperClassic mode) and could not
+// open the database the server holds. Such scripts are taken only when no real program is found.
+bool IsScript(const fs::path& program) {
+  std::ifstream in(program, std::ios::binary);
+  char head[2] = {};
+  in.read(head, 2);
+  return in.gcount() == 2 && head[0] == '#' && head[1] == '!';
+}
+
+}  // namespace
+
 fs::path FindFirebirdTool(const std::vector<std::string>& names) {
   std::vector<fs::path> folders;
   if (const char* bin = std::getenv("LIVREXA_FIREBIRD_BIN"); bin && *bin) folders.emplace_back(bin);
-  if (const fs::path installation = TFbEnvironment::InstallationFolder(); !installation.empty())
+  if (const fs::path installation = TFbEnvironment::InstallationFolder(); !installation.empty()) {
     folders.push_back(installation / "bin");
+    // Debian 13 keeps the real programs of version N in /usr/lib/firebird/N/bin.
+    folders.push_back(fs::path("/usr/lib/firebird") / installation.filename() / "bin");
+  }
   if (const char* path = std::getenv("PATH")) {
     std::istringstream parts(path);
     for (std::string part; std::getline(parts, part, ':');)
       if (!part.empty()) folders.emplace_back(part);
   }
   std::error_code ec;
+  fs::path script;
   for (const fs::path& folder : folders)
     for (const std::string& name : names) {
       const fs::path candidate = folder / name;
-      if (fs::is_regular_file(candidate, ec) && ::access(candidate.c_str(), X_OK) == 0) return candidate;
+      if (!fs::is_regular_file(candidate, ec) || ::access(candidate.c_str(), X_OK) != 0) continue;
+      if (!IsScript(candidate)) return candidate;
+      if (script.empty()) script = candidate;
     }
-  return {};
+  return script;
 }
 
 TToolRun RunFirebirdTool(const fs::path& program, const std::vector<std::string>& args) {

@@ -10,7 +10,8 @@
 
 namespace livrexa {
 
-// The first of the names found in LIVREXA_FIREBIRD_BIN, the installation's bin folder, or PATH;
+// The first of the names found in LIVREXA_FIREBIRD_BIN, the installation's bin folders, or PATH,
+// preferring a real program to a shell wrapper (which would replace the Firebird environment);
 // empty when none is found. Example: FindFirebirdTool({"isql-fb", "isql"}).
 std::filesystem::path FindFirebirdTool(const std::vector<std::string>& names);
 

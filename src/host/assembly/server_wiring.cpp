@@ -5,8 +5,11 @@
 #include <cstring>
 
 #include "handlers/gateway/connection.h"
+#include "handlers/database_upgrade.h"
+#include "handlers/gateway/database_facts.h"
 #include "handlers/gateway/database_name.h"
 #include "handlers/gateway/query.h"
+#include "handlers/gateway/tools.h"
 #include "handlers/handler_limits.h"
 #include "handlers/host_services.h"
 #include "handlers/tdm.h"
@@ -16,6 +19,7 @@
 #include "rest/listener/listener.h"
 
 namespace livrexa::host {
+namespace fs = std::filesystem;
 namespace {
 
 // The error number at the end of the engine's bind message (": " + strerror), 0 when it names
@@ -110,6 +114,33 @@ TServerProbe ProbeServer(const std::string& database) {
   }
 }
 
+// Checks the file's on-disk structure against the installed engine before attaching (the engine's
+// own refusal names neither Firebird), then logs the engine and structure and adds what the server
+// needs. On a connection of its own outside the pool, so nothing keeps the database open.
+TDatabaseOpening OpenDatabase(const std::string& database) {
+  using TOutcome = TDatabaseOpening::TOutcome;
+  const bool onServer = IsServerDatabaseName(database);
+  if (!onServer) {
+    const TFbEngineFacts engine = InstalledEngine();
+    if (const TOdsVersion ods = ReadFileOds(database); ods.Known() && !engine.Opens(ods))
+      return {TOutcome::WrongStructure, WrongOdsMessage(database, ods, engine), {}};
+  }
+  TDatabaseOpening opening;
+  try {
+    TFbConnection connection([database] { return database; }, nullptr);
+    const TFbDatabaseFacts facts = DatabaseFacts(connection);
+    opening.log.push_back("Banco de dados: " + database + " (ODS " + facts.ods.Text() + ", Firebird " +
+                          (facts.engineVersion.empty() ? InstalledEngine().version : facts.engineVersion) + ")");
+    const TUpgradeReport report = UpgradeDatabase(connection, onServer);
+    opening.log.insert(opening.log.end(), report.log.begin(), report.log.end());
+    connection.Disconnect();
+  } catch (const TFbError& e) {
+    opening.outcome = e.Unreachable() ? TOutcome::Unreachable : TOutcome::Refused;
+    opening.message = e.what();
+  }
+  return opening;
+}
+
 }  // namespace
 
 THostWiring ServerWiring(const THostOptions& options) {
@@ -135,6 +166,10 @@ THostWiring ServerWiring(const THostOptions& options) {
     return module.ValidaLogin(user, password);
   };
   wiring.backupTools.gbakProgram = GbakProgram(options.home);
+  // Not one bundled in the home: the installation's real gbak rather than a wrapper in PATH.
+  if (const fs::path installed = FindFirebirdTool({"gbak"});
+      wiring.backupTools.gbakProgram == "gbak" && !installed.empty())
+    wiring.backupTools.gbakProgram = installed.string();
   for (const auto& [name, value] : firebird.ToolEnvironment())
     wiring.backupTools.gbakEnvironment.push_back(name + "=" + value);
   // gbak moves the database aside during a restore: the pooled attachments must let go of it.
@@ -155,6 +190,7 @@ THostWiring ServerWiring(const THostOptions& options) {
     TFbEnvironment::Instance().SetServerMode(IsServerDatabaseName(database));
   };
   wiring.backupTools.probeServer = ProbeServer;
+  wiring.backupTools.openDatabase = OpenDatabase;
   return wiring;
 }
 
