@@ -72,14 +72,16 @@ std::string IndexKey(const TSchemaIndex& index) {
   return IndexKey(index.table, index.columns, index.expression, index.descending);
 }
 
+// The schema's names are plain identifiers (letters, digits, underscores), which the engine reads in
+// upper case; quoting them would make them case-sensitive.
 std::string CreateStatement(const TSchemaIndex& index, const std::string& name) {
   std::string sql = "CREATE ";
   if (index.unique) sql += "UNIQUE ";
   if (index.descending) sql += "DESCENDING ";
-  sql += "INDEX " + QuotedName(name) + " ON " + QuotedName(index.table) + " ";
+  sql += "INDEX " + name + " ON " + index.table + " ";
   if (!index.expression.empty()) return sql + "COMPUTED BY (" + index.expression + ")";
   std::string columns;
-  for (const std::string& column : index.columns) columns += (columns.empty() ? "" : ", ") + QuotedName(column);
+  for (const std::string& column : index.columns) columns += (columns.empty() ? "" : ", ") + column;
   return sql + "(" + columns + ")";
 }
 
