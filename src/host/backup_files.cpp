@@ -1,5 +1,7 @@
 #include "host/backup_files.h"
 
+#include <regex>
+
 #include <unistd.h>
 
 #include <cstdio>
@@ -63,6 +65,17 @@ std::vector<std::string> GbakFailureLines(int exitStatus, const std::string& err
   if (!lines.empty()) return lines;
   if (exitStatus < 0) return {"O gbak foi interrompido antes de terminar."};
   return {"O gbak terminou com o código " + std::to_string(exitStatus) + "."};
+}
+
+std::string BackupVersionMessage(const std::string& gbakOutput) {
+  static const std::regex refusal(R"(Expected backup version (\d+)\.\.(\d+)\.?\s*Found (\d+))");
+  std::smatch m;
+  if (!std::regex_search(gbakOutput, m, refusal)) return {};
+  return "Este backup foi feito por um Firebird mais novo que o desta máquina: ele está na versão de backup " +
+         m[3].str() + ", e o gbak instalado aqui lê só até a versão " + m[2].str() +
+         ". Restaure-o numa máquina com um Firebird igual ou mais novo que o que o fez; um backup do "
+         "Firebird 4 (como o backup diário do servidor Windows) precisa do Firebird 4, isto é, do Debian 13 "
+         "com o pacote firebird4.0.";
 }
 
 }  // namespace livrexa::host

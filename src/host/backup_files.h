@@ -39,5 +39,8 @@ std::vector<std::string> LastLines(const std::string& output, size_t count);
 // What a failed gbak run said: its last lines of standard error; when it wrote none, its exit
 // status in words.
 std::vector<std::string> GbakFailureLines(int exitStatus, const std::string& errorOutput);
+// When gbak refused a backup made by a newer Firebird than its own ("Expected backup version
+// 1..10. Found 11"), what that means and where it can be restored; otherwise empty.
+std::string BackupVersionMessage(const std::string& gbakOutput);
 
 }  // namespace livrexa::host

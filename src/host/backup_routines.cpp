@@ -256,7 +256,10 @@ void TBackupRoutines::RestoreBackup(const std::string& database, const std::stri
 void TBackupRoutines::ReplaceDatabase(const std::string& database, const std::string& backupFile,
                                       const std::string& temp, int exitStatus,
                                       const std::string& errorOutput) {
-  if (exitStatus != 0) throw LivrexaError(JoinLines(GbakFailureLines(exitStatus, errorOutput)));
+  if (exitStatus != 0) {
+    const std::string newer = BackupVersionMessage(errorOutput);
+    throw LivrexaError((newer.empty() ? "" : newer + "\r") + JoinLines(GbakFailureLines(exitStatus, errorOutput)));
+  }
   if (!RegularFileExists(temp))
     throw LivrexaError("O gbak não gerou o banco de dados restaurado " + temp + ".");
   if (tools_.checkDatabase) tools_.checkDatabase(temp);

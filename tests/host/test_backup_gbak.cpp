@@ -193,6 +193,30 @@ TEST_F(GbakTest, FullRoundTripBringsBackTheDataOfTheBackup) {
   EXPECT_NE(pageSize.find("PAGE_SIZE 4096"), std::string::npos) << pageSize;
 }
 
+// A backup of a newer Firebird than the installed gbak reads (a Firebird 4 backup where Firebird 3
+// runs): the backup's format number, right after its first byte, is raised past this gbak's own.
+TEST_F(GbakTest, BackupOfANewerFirebirdIsRefusedInWordsAndTheDatabaseStays) {
+  Tick();
+  std::string backup = home.text() + "Backup/BackupLX-2024-05-31.FBK";
+  std::string bytes = ReadFileBytes(backup);
+  ASSERT_GT(bytes.size(), 8u);
+  ASSERT_EQ(bytes.substr(1, 2), std::string("\x02\x04", 2)) << "the format attribute, four bytes long";
+  const int format = static_cast<unsigned char>(bytes[3]);
+  bytes[3] = static_cast<char>(format + 1);
+  WriteFileBytes(backup, bytes);
+  view.log.clear();
+  Restore(backup);
+  ASSERT_EQ(view.messages.size(), 1u);
+  EXPECT_NE(view.messages[0].find("Este backup foi feito por um Firebird mais novo que o desta máquina: ele está "
+                                  "na versão de backup " + std::to_string(format + 1) +
+                                  ", e o gbak instalado aqui lê só até a versão " + std::to_string(format) + "."),
+            std::string::npos)
+      << view.messages[0];
+  EXPECT_NE(view.messages[0].find("do Debian 13 com o pacote firebird4.0"), std::string::npos);
+  EXPECT_EQ(CountRows(home.path(), database), 5);
+  EXPECT_EQ(DatabaseFolder(), std::vector<std::string>{"Livrexa.FDB"});
+}
+
 TEST_F(GbakTest, OldCopyThatCannotBeDeletedLeavesTheDatabase) {
   Tick();
   std::string backup = home.text() + "Backup/BackupLX-2024-05-31.FBK";
