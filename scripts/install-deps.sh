@@ -26,6 +26,8 @@ packages=(
   firebird3.0-server
   # the package and its install test (scripts/package.sh, scripts/test-package.sh)
   dpkg-dev curl systemd
+  # the Debian 13 root of the Firebird 4 tests (scripts/test-debian13.sh)
+  debootstrap
 )
 
 # Only a package that is missing brings apt-get in, so a second run returns at once (and needs

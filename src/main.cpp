@@ -52,5 +52,10 @@ int main(int argc, char** argv) {
 #else
   (void)DisplayAvailable;
 #endif
-  return RunHeadless(options, ServerWiring(options));
+  // The database engine was loaded at start-up (the database is checked before the port opens), and
+  // Firebird 4's engine aborts when its library is unloaded by a normal exit while its threads run:
+  // a start that ends without serving leaves the way the serving one does.
+  const int status = RunHeadless(options, ServerWiring(options));
+  std::fflush(nullptr);
+  std::_Exit(status);
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "firebird_test_db.h"
+#include "handlers/gateway/database_facts.h"
 #include "host/backup_files.h"
 #include "host/server_host.h"
 #include "host_test_support.h"
@@ -215,6 +216,19 @@ TEST_F(GbakTest, BackupOfANewerFirebirdIsRefusedInWordsAndTheDatabaseStays) {
   EXPECT_NE(view.messages[0].find("do Debian 13 com o pacote firebird4.0"), std::string::npos);
   EXPECT_EQ(CountRows(home.path(), database), 5);
   EXPECT_EQ(DatabaseFolder(), std::vector<std::string>{"Livrexa.FDB"});
+}
+
+// A backup another Firebird made (LIVREXA_FIREBIRD3_BACKUP: one of table T with seven rows, made by
+// Firebird 3's gbak; the Debian 13 run sets it) restores into this engine's own structure.
+TEST_F(GbakTest, BackupOfAnotherFirebirdRestoresIntoThisEnginesStructure) {
+  const char* foreign = std::getenv("LIVREXA_FIREBIRD3_BACKUP");
+  if (!foreign || !fs::exists(foreign)) GTEST_SKIP() << "LIVREXA_FIREBIRD3_BACKUP names no backup";
+  const std::string backup = home.text() + "Backup/BackupLX-2024-05-30.FBK";
+  fs::copy_file(foreign, backup);
+  Restore(backup);
+  EXPECT_TRUE(view.messages.empty()) << view.messages[0];
+  EXPECT_EQ(CountRows(home.path(), database), 7);
+  EXPECT_EQ(ReadFileOds(database).major, InstalledEngine().Ods().major);
 }
 
 TEST_F(GbakTest, OldCopyThatCannotBeDeletedLeavesTheDatabase) {
