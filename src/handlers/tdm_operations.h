@@ -1,6 +1,6 @@
 #pragma once
-// What the catalogue and circulation operations share. An operation is a free function named as
-// the library's design names it, taking the request's module:
+// What the catalogue and circulation operations share. An operation is a free function named after
+// its event and entity, as the clients know it (ConsultaAcervo, ExcluiAutor), taking the request's module:
 //
 //   std::string ExcluiAutor(TDM& dm, int Numero, int NumUsuario);
 //

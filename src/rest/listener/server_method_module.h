@@ -1,6 +1,6 @@
 #pragma once
 // The base of the handler modules that the listener creates, one per request. A module owns
-// its server-events groups (in component order), learns who the client is before its event
+// its server-events groups (in the order they were added), learns who the client is before its event
 // runs, and may refuse a request through OnWelcomeMessage.
 
 #include <concepts>
@@ -52,7 +52,7 @@ class TServerMethodDataModule {
   void SetClientInfo(const std::string& ip, const std::string& ip_version, int port,
                      const std::string& user_agent);
 
-  // The server-events groups, in component order.
+  // The server-events groups, in the order they were added.
   const std::vector<std::unique_ptr<TDWServerEvents>>& ServerEventsGroups() const { return groups_; }
 
  protected:

@@ -162,7 +162,7 @@ class TJSONParam {
   void CopyFrom(const TJSONParam& JSONParam);
 
  private:
-  // Fields, in the order of the design. The list and this class's own code assign them
+  // Fields. The list and this class's own code assign them
   // directly, which skips the side effects of the property setters.
   friend class TDWParams;
 

@@ -1,7 +1,7 @@
 #pragma once
 // The value object: one value of a parameter (or a whole dataset text) kept as the bytes of its
 // text in the object's encoding, with the flags that decide how the text is framed in JSON.
-// The fields are named as the wire design names them; the parameter that owns the value sets
+// The fields are named as the wire format names them; the parameter that owns the value sets
 // them directly, other code goes through the accessors.
 
 #include <functional>
