@@ -140,6 +140,7 @@ TEST_F(VerifiedBackupTest, AFailedVerificationIsLoggedAndDeletesNothing) {
   EXPECT_TRUE(Deleted().empty());
   EXPECT_EQ(Files("Backup").size(), 14u) << "ten old, three look-alikes and the new one";
   EXPECT_TRUE(fs::is_directory(fs::path(restored) / "dentro")) << "what was in the way stays";
+  fs::remove_all(restored);  // the verification folder is shared by every test of the process
 }
 
 TEST_F(VerifiedBackupTest, ABackupThatWasNotMadeIsNotVerifiedAndDeletesNothing) {
