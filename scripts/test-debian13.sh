@@ -88,9 +88,9 @@ mount_in_root /proc -t proc proc
 mount_in_root /dev --bind /dev
 mount_in_root "$source_dir" --bind "$source_dir"
 mount_in_root /fb3 --bind "$fb3"
-cp "$deb" "$root/tmp/livrexa-server.deb"
 # Each run starts from a clean root: what an earlier run's package or tests left goes.
 in_root sh -c 'dpkg --purge livrexa-server >/dev/null 2>&1; rm -rf /var/lib/livrexa /var/backups/livrexa /root/.local/share/livrexa /tmp/livrexa-*; true'
+cp "$deb" "$root/tmp/livrexa-server.deb"
 in_root sh -c 'DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends /tmp/livrexa-server.deb' \
   >"$root/tmp/apt.log" 2>&1 || { cat "$root/tmp/apt.log" >&2; fail "the package does not install on Debian 13"; }
 say "installed $(basename "$deb")"
