@@ -133,7 +133,8 @@ run_tests() {  # run_tests PROGRAM FILTER
 }
 run_tests "$build/tests/host/test_host" \
   'FieldDatabase*:GbakTest*:VerifiedBackupTest*:ServerProcessTest*:ServerLimitsTest*'
-run_tests "$build/tests/handlers/test_handlers" '*Gateway*:Fb*:Tdm*'
+# (not yet the tests of a private Firebird server, whose support finds only Debian 12's server)
+run_tests "$build/tests/handlers/test_handlers" '*Gateway*:Fb*:Tdm*:-GatewayServer*'
 run_tests "$build/tests/catalogue/test_catalogue" '*'
 run_tests "$build/tests/circulation/test_circulation" '*'
 in_root dpkg --purge livrexa-server >/dev/null 2>&1 || true
