@@ -1,6 +1,7 @@
 #include "handlers/database_upgrade.h"
 
 #include <chrono>
+#include <functional>
 #include <map>
 #include <regex>
 #include <set>
@@ -167,11 +168,13 @@ std::string RunDdl(TFbConnection& connection, const std::vector<std::string>& st
   }
 }
 
-std::string Warning(const std::string& what, const std::string& why) {
-  return "*** Aviso: " + what + ": " + why +
-         ". O servidor atende assim mesmo; sem isso a consulta livre pode ficar sem acesso às tabelas e as "
-         "buscas mais lentas.";
+// `what` could not be done for `why`; `without` is what the server lacks meanwhile.
+std::string Warning(const std::string& what, const std::string& why, const std::string& without) {
+  return "*** Aviso: " + what + ": " + why + ". O servidor atende assim mesmo; " + without + ".";
 }
+
+constexpr const char* kWithoutRawQuery = "sem isso a consulta livre fica sem acesso às tabelas";
+constexpr const char* kWithoutIndexes = "sem isso as buscas ficam mais lentas";
 
 }  // namespace
 
@@ -218,19 +221,19 @@ const std::vector<TSchemaIndex>& ServerSchemaIndexes() {
   return indexes;
 }
 
-TUpgradeReport UpgradeDatabase(TFbConnection& connection, bool serverDatabase) {
-  TUpgradeReport report;
+std::vector<std::string> UpgradeDatabase(TFbConnection& connection, bool serverDatabase) {
+  std::vector<std::string> log;
   const std::string user = HandlerLimits().ReadOnlyUser;
-  auto warn = [&](const std::string& what, const std::string& why) {
-    report.log.push_back(Warning(what, why));
-    report.complete = false;
+  auto warn = [&](const std::string& what, const std::string& why, const char* without) {
+    log.push_back(Warning(what, why, without));
   };
   TCatalogue catalogue;
   try {
     catalogue = ReadCatalogue(connection, user, serverDatabase);
   } catch (const std::exception& e) {
-    warn("o catálogo do banco de dados não pôde ser lido", OneLine(e.what()));
-    return report;
+    warn("o catálogo do banco de dados não pôde ser lido", OneLine(e.what()),
+         "sem isso a consulta livre pode ficar sem acesso às tabelas e as buscas mais lentas");
+    return log;
   }
 
   // Another server starting on the same database at the same moment may add the same things: a
@@ -247,9 +250,9 @@ TUpgradeReport UpgradeDatabase(TFbConnection& connection, bool serverDatabase) {
     const std::string failure = RunDdl(connection, {"CREATE USER " + QuotedName(user) + " PASSWORD '" +
                                                     HandlerLimits().ReadOnlyPassword + "' USING PLUGIN Srp"});
     if (failure.empty())
-      report.log.push_back("Usuário " + user + " (consulta livre, somente leitura) criado no servidor Firebird.");
+      log.push_back("Usuário " + user + " (consulta livre, somente leitura) criado no servidor Firebird.");
     else if (stillMissing([](const TCatalogue& now) { return !now.readOnlyUserKnown; }))
-      warn("o usuário " + user + " não pôde ser criado no servidor Firebird", failure);
+      warn("o usuário " + user + " não pôde ser criado no servidor Firebird", failure, kWithoutRawQuery);
   }
 
   if (!catalogue.ungranted.empty()) {
@@ -258,10 +261,10 @@ TUpgradeReport UpgradeDatabase(TFbConnection& connection, bool serverDatabase) {
       grants.push_back("GRANT SELECT ON " + QuotedName(relation) + " TO USER " + QuotedName(user));
     const std::string failure = RunDdl(connection, grants);
     if (failure.empty())
-      report.log.push_back("Permissão de leitura dada ao usuário " + user + " (consulta livre) em " +
+      log.push_back("Permissão de leitura dada ao usuário " + user + " (consulta livre) em " +
                            std::to_string(grants.size()) + (grants.size() == 1 ? " tabela." : " tabelas."));
     else if (stillMissing([](const TCatalogue& now) { return !now.ungranted.empty(); }))
-      warn("a permissão de leitura do usuário " + user + " não pôde ser dada", failure);
+      warn("a permissão de leitura do usuário " + user + " não pôde ser dada", failure, kWithoutRawQuery);
   }
 
   int added = 0;
@@ -278,10 +281,10 @@ TUpgradeReport UpgradeDatabase(TFbConnection& connection, bool serverDatabase) {
       ++added;
       catalogue.indexKeys.insert(IndexKey(index));
       catalogue.indexNames.insert(UpperCase(name));
-      report.log.push_back("Índice " + name + " criado em " + index.table + " (" + ColumnsText(index) + ") em " +
+      log.push_back("Índice " + name + " criado em " + index.table + " (" + ColumnsText(index) + ") em " +
                            SecondsText(TClock::now() - started) + ".");
     } else if (stillMissing([&](const TCatalogue& now) { return !now.indexKeys.contains(IndexKey(index)); })) {
-      warn("o índice " + name + " de " + index.table + " não pôde ser criado", failure);
+      warn("o índice " + name + " de " + index.table + " não pôde ser criado", failure, kWithoutIndexes);
     }
   }
 
@@ -298,20 +301,19 @@ TUpgradeReport UpgradeDatabase(TFbConnection& connection, bool serverDatabase) {
       query.Close();
     } catch (const std::exception& e) {
       statements.clear();
-      warn("a seletividade dos índices não pôde ser atualizada", OneLine(e.what()));
+      warn("a seletividade dos índices não pôde ser atualizada", OneLine(e.what()), kWithoutIndexes);
     }
     if (!statements.empty()) {
       if (const std::string failure = RunDdl(connection, statements); failure.empty())
-        report.log.push_back("Seletividade de " + std::to_string(statements.size()) + " índices atualizada em " +
+        log.push_back("Seletividade de " + std::to_string(statements.size()) + " índices atualizada em " +
                              SecondsText(TClock::now() - started) + ".");
       else
-        warn("a seletividade dos índices não pôde ser atualizada", failure);
+        warn("a seletividade dos índices não pôde ser atualizada", failure, kWithoutIndexes);
     }
   }
 
-  if (report.log.empty())
-    report.log.push_back("Banco de dados em dia: permissões da consulta livre e índices presentes.");
-  return report;
+  if (log.empty()) log.push_back("Banco de dados em dia: permissões da consulta livre e índices presentes.");
+  return log;
 }
 
 }  // namespace livrexa

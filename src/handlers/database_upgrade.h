@@ -6,7 +6,6 @@
 // database the field made without this server's additions serves as well as one made by
 // scripts/create-db.sh.
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -29,14 +28,10 @@ std::vector<TSchemaIndex> SchemaIndexes(const std::string& script);
 // Those of the schema compiled into the server.
 const std::vector<TSchemaIndex>& ServerSchemaIndexes();
 
-struct TUpgradeReport {
-  std::vector<std::string> log;  // what was done, one entry a step (or one line when nothing was)
-  bool complete = true;          // false: something could not be added (the log says what and why)
-};
-
 // Runs on a connection of its own (the caller's, as SYSDBA); `serverDatabase` adds the read-only
-// user to the Firebird server's users. Never throws for what the engine refuses: that becomes a
-// warning in the report, and the database serves as it is.
-TUpgradeReport UpgradeDatabase(TFbConnection& connection, bool serverDatabase);
+// user to the Firebird server's users. Returns what was done, one log entry a step, or the one line
+// that says nothing was needed. Never throws for what the engine refuses: that becomes a warning
+// entry ("*** Aviso: ..."), and the database serves as it is.
+std::vector<std::string> UpgradeDatabase(TFbConnection& connection, bool serverDatabase);
 
 }  // namespace livrexa

@@ -1,10 +1,9 @@
 #include "host/backup_files.h"
 
-#include <regex>
-
 #include <unistd.h>
 
 #include <cstdio>
+#include <regex>
 #include <sstream>
 
 #include "host/config_file.h"

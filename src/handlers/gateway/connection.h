@@ -199,7 +199,8 @@ class TFbEnvironment {
   // ~/.local/share/livrexa/firebird.
   static std::filesystem::path DefaultFolder();
   // The Firebird installation whose modules are copied: LIVREXA_FIREBIRD_HOME when set, otherwise
-  // the newest version folder of the known installation folders that holds intl/libfbintl.so.
+  // the newest version folder holding intl/libfbintl.so in the first known library folder that has
+  // one.
   static std::filesystem::path InstallationFolder();
   // The text written into firebird.conf.
   static std::string ConfigText(bool serverMode = false);

@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "handlers/gateway/connection.h"
 #include "handlers/database_upgrade.h"
+#include "handlers/gateway/connection.h"
 #include "handlers/gateway/database_facts.h"
 #include "handlers/gateway/database_name.h"
 #include "handlers/gateway/query.h"
@@ -131,8 +131,8 @@ TDatabaseOpening OpenDatabase(const std::string& database) {
     const TFbDatabaseFacts facts = DatabaseFacts(connection);
     opening.log.push_back("Banco de dados: " + database + " (ODS " + facts.ods.Text() + ", Firebird " +
                           (facts.engineVersion.empty() ? InstalledEngine().version : facts.engineVersion) + ")");
-    const TUpgradeReport report = UpgradeDatabase(connection, onServer);
-    opening.log.insert(opening.log.end(), report.log.begin(), report.log.end());
+    const std::vector<std::string> steps = UpgradeDatabase(connection, onServer);
+    opening.log.insert(opening.log.end(), steps.begin(), steps.end());
     connection.Disconnect();
   } catch (const TFbError& e) {
     opening.outcome = e.Unreachable() ? TOutcome::Unreachable : TOutcome::Refused;
