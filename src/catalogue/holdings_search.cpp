@@ -18,6 +18,8 @@ namespace {
 constexpr size_t kMaxLiteralChars = 16383;
 // The most characters a UTF8 text column can hold.
 constexpr size_t kMaxColumnChars = 8191;
+// The widest column the holdings search compares with a pattern (T09_Titulo, T09_SubTitulo).
+constexpr size_t kWidestSearchedChars = 300;
 
 size_t CountChars(std::string_view utf8) {
   size_t count = 0;
@@ -59,13 +61,21 @@ locale_t Utf8Locale() {
 }  // namespace
 
 std::string SqlPatternLiteral(std::string_view pattern) {
+  // A pattern of more single characters than any column holds: it matches nothing, and it starts
+  // with a wildcard, so the engine looks up no index key for it.
+  const std::string matchesNothing(kMaxColumnChars + 1, '_');
   std::string text = SanitizeUtf8(pattern);
   if (CountChars(text) > kMaxLiteralChars) {
     text = CollapsePercents(text);
     // Without repeated "%", more than the literal limit means more than kMaxColumnChars
     // characters that must each match one character of the column.
-    if (CountChars(text) > kMaxLiteralChars) text.assign(kMaxColumnChars + 1, '_');
+    if (CountChars(text) > kMaxLiteralChars) text = matchesNothing;
   }
+  // A fixed start longer than every searched column matches nothing either; the engine would look
+  // it up in the column's index as a key, and Firebird 4 refuses a key beyond its size limit
+  // ("key size exceeds implementation restriction") where Firebird 3 finds nothing.
+  if (CountChars(std::string_view(text).substr(0, text.find_first_of("%_"))) > kWidestSearchedChars)
+    text = matchesNothing;
   if (text.find('\0') != std::string::npos) return HexLiteral(text);
   std::string out;
   out.reserve(text.size() + 2);

@@ -12,7 +12,8 @@ namespace livrexa {
 // NUL character is written as a UTF8 hex literal, because the statement text ends at a NUL. A
 // pattern too long for one literal loses its repeated "%" (the same pattern) and, if it is
 // still too long, it asks for more characters than any text column holds and becomes a pattern
-// that matches nothing.
+// that matches nothing. So does a pattern whose fixed start (before its first wildcard) is longer
+// than any column the search compares: the engine would look that start up as an index key.
 std::string SqlPatternLiteral(std::string_view pattern);
 
 // The text with every letter in upper case, as the engine's Upper() writes it.

@@ -44,7 +44,8 @@ TEST(HoldingsSearchText, PatternLiteralsQuoteEverythingTheEngineCouldReadAsSql) 
       {std::string("a\0'b", 4), "_UTF8 x'61002762'"},  // the statement text would end at the NUL
       {"\xE7\xE3o", "'\xEF\xBF\xBD\xEF\xBF\xBDo'"},    // 8-bit text is malformed UTF-8
       {"\xC0\x80", "'\xEF\xBF\xBD\xEF\xBF\xBD'"},      // an over-long NUL is malformed too
-      {Repeat("'", 16383), "'" + Repeat("''", 16383) + "'"},
+      {Repeat("'", 300) + "%", "'" + Repeat("''", 300) + "%'"},
+      {"%" + Repeat("'", 16382), "'%" + Repeat("''", 16382) + "'"},
       {Repeat("%", 20000), "'%'"},
   };
   for (const auto& c : cases) EXPECT_EQ(SqlPatternLiteral(c.pattern), c.literal) << c.pattern.substr(0, 40);
@@ -53,6 +54,13 @@ TEST(HoldingsSearchText, PatternLiteralsQuoteEverythingTheEngineCouldReadAsSql) 
   EXPECT_EQ(SqlPatternLiteral(Repeat("x%", 9000)), "'" + std::string(8192, '_') + "'");
   EXPECT_EQ(SqlPatternLiteral(Repeat("ç", 16384)), "'" + std::string(8192, '_') + "'");
   EXPECT_EQ(SqlPatternLiteral(Repeat("%ç", 8191) + "%%%"), "'" + Repeat("%ç", 8191) + "%'");
+  // A fixed start longer than the widest searched column (300 characters) matches nothing either,
+  // and is no index key the engine must look up: Firebird 4 refuses one beyond its key size.
+  for (const std::string& start : {Repeat("x", 301), Repeat("😀", 301), Repeat("'", 10000)})
+    EXPECT_EQ(SqlPatternLiteral(start + "%"), "'" + std::string(8192, '_') + "'") << start.substr(0, 12);
+  EXPECT_EQ(SqlPatternLiteral(Repeat("x", 300) + "_" + Repeat("y", 400) + "%"),
+            "'" + Repeat("x", 300) + "_" + Repeat("y", 400) + "%'")
+      << "only the start before the first wildcard counts";
 }
 
 // The engine's own Upper() over a text bound as a parameter.
