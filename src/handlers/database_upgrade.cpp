@@ -5,6 +5,7 @@
 #include <map>
 #include <regex>
 #include <set>
+#include <thread>
 
 #include "handlers/gateway/connection.h"
 #include "handlers/gateway/query.h"
@@ -17,6 +18,8 @@ namespace livrexa {
 namespace {
 
 using TClock = std::chrono::steady_clock;
+// How long a step that met another server's transaction waits for that one to commit.
+constexpr auto kRaceWait = std::chrono::seconds(5);
 
 std::string SecondsText(TClock::duration elapsed) {
   const auto tenths = std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count() / 100;
@@ -141,17 +144,30 @@ TCatalogue ReadCatalogue(TFbConnection& connection, const std::string& user, boo
   }
 
   if (serverDatabase) {
+    // The engine reads the user list once per transaction: a transaction of its own sees the list
+    // as it is now, not as the attachment's long read transaction first saw it.
+    connection.StartTransaction();
     query.SetSql({"Select Count(*) From SEC$USERS Where SEC$USER_NAME = :usuario"});
     query.ParamByName("usuario").SetAsString(user);
     query.Open();
     catalogue.readOnlyUserKnown = query.AsInteger(size_t{0}) > 0;
+    query.Close();
+    connection.Commit();
   }
   query.Close();
   return catalogue;
 }
 
-// Runs the statements in one transaction; the engine's refusal comes back as its message.
-std::string RunDdl(TFbConnection& connection, const std::vector<std::string>& statements) {
+// What the engine said when it refused a step; empty when the step was done.
+struct TRefusal {
+  std::string message;
+  // Another server was doing the same at that moment (a conflict, or a duplicate it stored first).
+  bool raced = false;
+  bool Refused() const { return !message.empty(); }
+};
+
+// Runs the statements in one transaction.
+TRefusal RunDdl(TFbConnection& connection, const std::vector<std::string>& statements) {
   try {
     connection.StartTransaction();
     TFbQuery query(connection);
@@ -162,9 +178,12 @@ std::string RunDdl(TFbConnection& connection, const std::vector<std::string>& st
     query.Close();
     connection.Commit();
     return {};
+  } catch (const TFbError& e) {
+    connection.Rollback();
+    return {OneLine(e.what()), e.Conflict() || e.Duplicate()};
   } catch (const std::exception& e) {
     connection.Rollback();
-    return OneLine(e.what());
+    return {OneLine(e.what()), false};
   }
 }
 
@@ -237,34 +256,40 @@ std::vector<std::string> UpgradeDatabase(TFbConnection& connection, bool serverD
   }
 
   // Another server starting on the same database at the same moment may add the same things: a
-  // refusal is a failure only when what was refused is still missing afterwards.
-  auto stillMissing = [&](const std::function<bool(const TCatalogue&)>& missing) {
-    try {
-      return missing(ReadCatalogue(connection, user, serverDatabase));
-    } catch (const std::exception&) {
-      return true;
+  // refusal is a failure only when what was refused is still missing afterwards. When the refusal
+  // says another transaction was at it, that one is given a few seconds to commit.
+  auto stillMissing = [&](const TRefusal& refusal, const std::function<bool(const TCatalogue&)>& missing) {
+    const auto deadline = TClock::now() + (refusal.raced ? kRaceWait : TClock::duration::zero());
+    for (;;) {
+      try {
+        if (!missing(ReadCatalogue(connection, user, serverDatabase))) return false;
+      } catch (const std::exception&) {
+        return true;
+      }
+      if (TClock::now() >= deadline) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
   };
 
   if (!catalogue.readOnlyUserKnown) {
-    const std::string failure = RunDdl(connection, {"CREATE USER " + QuotedName(user) + " PASSWORD '" +
-                                                    HandlerLimits().ReadOnlyPassword + "' USING PLUGIN Srp"});
-    if (failure.empty())
+    const TRefusal refusal = RunDdl(connection, {"CREATE USER " + QuotedName(user) + " PASSWORD '" +
+                                                 HandlerLimits().ReadOnlyPassword + "' USING PLUGIN Srp"});
+    if (!refusal.Refused())
       log.push_back("Usuário " + user + " (consulta livre, somente leitura) criado no servidor Firebird.");
-    else if (stillMissing([](const TCatalogue& now) { return !now.readOnlyUserKnown; }))
-      warn("o usuário " + user + " não pôde ser criado no servidor Firebird", failure, kWithoutRawQuery);
+    else if (stillMissing(refusal, [](const TCatalogue& now) { return !now.readOnlyUserKnown; }))
+      warn("o usuário " + user + " não pôde ser criado no servidor Firebird", refusal.message, kWithoutRawQuery);
   }
 
   if (!catalogue.ungranted.empty()) {
     std::vector<std::string> grants;
     for (const std::string& relation : catalogue.ungranted)
       grants.push_back("GRANT SELECT ON " + QuotedName(relation) + " TO USER " + QuotedName(user));
-    const std::string failure = RunDdl(connection, grants);
-    if (failure.empty())
+    const TRefusal refusal = RunDdl(connection, grants);
+    if (!refusal.Refused())
       log.push_back("Permissão de leitura dada ao usuário " + user + " (consulta livre) em " +
-                           std::to_string(grants.size()) + (grants.size() == 1 ? " tabela." : " tabelas."));
-    else if (stillMissing([](const TCatalogue& now) { return !now.ungranted.empty(); }))
-      warn("a permissão de leitura do usuário " + user + " não pôde ser dada", failure, kWithoutRawQuery);
+                    std::to_string(grants.size()) + (grants.size() == 1 ? " tabela." : " tabelas."));
+    else if (stillMissing(refusal, [](const TCatalogue& now) { return !now.ungranted.empty(); }))
+      warn("a permissão de leitura do usuário " + user + " não pôde ser dada", refusal.message, kWithoutRawQuery);
   }
 
   int added = 0;
@@ -276,15 +301,16 @@ std::vector<std::string> UpgradeDatabase(TFbConnection& connection, bool serverD
     std::string name = index.name;
     for (int n = 2; catalogue.indexNames.contains(UpperCase(name)); ++n) name = index.name + "_" + std::to_string(n);
     const auto started = TClock::now();
-    const std::string failure = RunDdl(connection, {CreateStatement(index, name)});
-    if (failure.empty()) {
+    const TRefusal refusal = RunDdl(connection, {CreateStatement(index, name)});
+    if (!refusal.Refused()) {
       ++added;
       catalogue.indexKeys.insert(IndexKey(index));
       catalogue.indexNames.insert(UpperCase(name));
       log.push_back("Índice " + name + " criado em " + index.table + " (" + ColumnsText(index) + ") em " +
-                           SecondsText(TClock::now() - started) + ".");
-    } else if (stillMissing([&](const TCatalogue& now) { return !now.indexKeys.contains(IndexKey(index)); })) {
-      warn("o índice " + name + " de " + index.table + " não pôde ser criado", failure, kWithoutIndexes);
+                    SecondsText(TClock::now() - started) + ".");
+    } else if (stillMissing(refusal,
+                            [&](const TCatalogue& now) { return !now.indexKeys.contains(IndexKey(index)); })) {
+      warn("o índice " + name + " de " + index.table + " não pôde ser criado", refusal.message, kWithoutIndexes);
     }
   }
 
@@ -304,11 +330,11 @@ std::vector<std::string> UpgradeDatabase(TFbConnection& connection, bool serverD
       warn("a seletividade dos índices não pôde ser atualizada", OneLine(e.what()), kWithoutIndexes);
     }
     if (!statements.empty()) {
-      if (const std::string failure = RunDdl(connection, statements); failure.empty())
+      if (const TRefusal refusal = RunDdl(connection, statements); !refusal.Refused())
         log.push_back("Seletividade de " + std::to_string(statements.size()) + " índices atualizada em " +
-                             SecondsText(TClock::now() - started) + ".");
-      else
-        warn("a seletividade dos índices não pôde ser atualizada", failure, kWithoutIndexes);
+                      SecondsText(TClock::now() - started) + ".");
+      else if (!refusal.raced)  // another server refreshing them at the same moment does the same
+        warn("a seletividade dos índices não pôde ser atualizada", refusal.message, kWithoutIndexes);
     }
   }
 

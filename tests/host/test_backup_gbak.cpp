@@ -7,6 +7,7 @@
 #include "host/backup_files.h"
 #include "host/server_host.h"
 #include "host_test_support.h"
+#include "test_wiring.h"
 
 // Backup and restore with the real gbak on real database files.
 
@@ -228,6 +229,7 @@ TEST_F(GbakTest, BackupOfAnotherFirebirdRestoresIntoThisEnginesStructure) {
   Restore(backup);
   EXPECT_TRUE(view.messages.empty()) << view.messages[0];
   EXPECT_EQ(CountRows(home.path(), database), 7);
+  UseTestFirebirdFolder();
   EXPECT_EQ(ReadFileOds(database).major, InstalledEngine().Ods().major);
 }
 

@@ -14,6 +14,7 @@
 #include "host/config_file.h"
 #include "host_test_support.h"
 #include "server_process.h"
+#include "test_wiring.h"
 #include "support/http_client.h"
 #include "support/source_dir.h"
 
@@ -175,6 +176,7 @@ TEST_F(FieldDatabaseTest, ADatabaseWhoseMetadataCannotChangeIsServedWithAWarning
 // where Firebird 4 does. The server refuses it at start, before the engine's own text, and says
 // which Firebird made it and how to move it.
 TEST_F(FieldDatabaseTest, AFileOfAnotherOnDiskStructureIsRefusedWithHowToMoveIt) {
+  UseTestFirebirdFolder();
   const TFbEngineFacts engine = InstalledEngine();
   const TOdsVersion own = ReadFileOds(database_);
   ASSERT_EQ(own.major, engine.Ods().major) << "the new file has the installed engine's structure";

@@ -254,3 +254,73 @@ TEST_F(SharedServerTest, DailyBackupRunsAgainstTheServerIsVerifiedAndRestoreIsRe
 
 }  // namespace
 }  // namespace livrexa::host
+
+namespace livrexa::host {
+namespace {
+
+// Every index no constraint made, the read-only user's rights and the user itself go: a database
+// on a Firebird server as the field has it.
+constexpr const char* kStripServerDatabase = R"(SET TERM ^ ;
+EXECUTE BLOCK AS
+  DECLARE n VARCHAR(63);
+BEGIN
+  FOR SELECT TRIM(i.RDB$INDEX_NAME) FROM RDB$INDICES i
+      WHERE COALESCE(i.RDB$SYSTEM_FLAG, 0) = 0
+        AND NOT EXISTS (SELECT 1 FROM RDB$RELATION_CONSTRAINTS c WHERE c.RDB$INDEX_NAME = i.RDB$INDEX_NAME)
+      INTO :n DO
+    EXECUTE STATEMENT 'DROP INDEX "' || n || '"';
+  FOR SELECT TRIM(RDB$RELATION_NAME) FROM RDB$RELATIONS WHERE COALESCE(RDB$SYSTEM_FLAG, 0) = 0 INTO :n DO
+    EXECUTE STATEMENT 'REVOKE SELECT ON "' || n || '" FROM USER LIVREXA_LEITURA';
+END^
+SET TERM ; ^
+COMMIT;
+DROP USER LIVREXA_LEITURA USING PLUGIN Srp;
+COMMIT;
+)";
+
+constexpr const char* kCountAdditions =
+    "select 'indexes=' || count(*) from rdb$indices where coalesce(rdb$system_flag, 0) = 0;\n"
+    "select 'grants=' || count(*) from rdb$user_privileges where rdb$user = 'LIVREXA_LEITURA' and "
+    "rdb$privilege = 'S';\n"
+    "select 'users=' || count(*) from sec$users where sec$user_name = 'LIVREXA_LEITURA';\n";
+
+// Two servers starting at the same moment on one such database both add what it lacks, or find it
+// added by the other: neither fails, neither warns, and the database ends with all of it once.
+TEST_F(SharedServerTest, TwoServersStartingAtOnceOnAFieldDatabaseBothServeAndAddItOnce) {
+  const std::string field = server_->Name(server_->DataFolder() / "campo.fdb");
+  std::string output;
+  ASSERT_EQ(RunScript("create-db.sh", {"--demo", field}, output), 0) << output;
+  ASSERT_EQ(server_->Isql("set heading off;\n" + std::string(kCountAdditions), output, field), 0) << output;
+  const std::string full = output;
+  ASSERT_EQ(server_->Isql(kStripServerDatabase, output, field), 0) << output;
+  ASSERT_EQ(server_->Isql("set heading off;\n" + std::string(kCountAdditions), output, field), 0) << output;
+  ASSERT_NE(output.find("users=0"), std::string::npos) << output;
+  ASSERT_NE(output.find("grants=0"), std::string::npos) << output;
+
+  TLivrexa first(field, "field-a");
+  TLivrexa second(field, "field-b");
+  first.Start();
+  second.Start();
+  for (TLivrexa* s : {&first, &second}) {
+    ASSERT_TRUE(s->process->WaitForOutput("Porta " + std::to_string(s->port), std::chrono::seconds(60)))
+        << s->process->Out() << s->process->Err();
+    EXPECT_EQ(s->process->Out().find("*** Aviso"), std::string::npos) << s->process->Out();
+  }
+  const std::string logs = first.process->Out() + second.process->Out();
+  EXPECT_NE(logs.find("Usuário LIVREXA_LEITURA (consulta livre, somente leitura) criado no servidor Firebird."),
+            std::string::npos)
+      << logs;
+  EXPECT_NE(logs.find("Índice IX_T10_NumAutor criado em T10_LINKAU"), std::string::npos) << logs;
+
+  ASSERT_EQ(server_->Isql("set heading off;\n" + std::string(kCountAdditions), output, field), 0) << output;
+  EXPECT_EQ(output, full) << "each index, right and the user once";
+  for (const TLivrexa* s : {&first, &second}) {
+    const EventReply read =
+        s->Send("Consulta", {{"Flag", "999"}, {"Filtro", "Select Count(*) As N From T09_ACERVO"}});
+    TFDMemTable counted = read.Rows();
+    EXPECT_EQ(livrexa::test::ColumnTexts(counted, "N").size(), 1u) << read.body;
+  }
+}
+
+}  // namespace
+}  // namespace livrexa::host

@@ -21,8 +21,13 @@ inline const std::filesystem::path& TestFirebirdFolder() {
   return folder.path();
 }
 
-inline THostWiring TestWiring(const std::filesystem::path& home) {
+// For a test that calls the client library itself: it must start with the program's one folder.
+inline void UseTestFirebirdFolder() {
   ::setenv("LIVREXA_FIREBIRD_DIR", TestFirebirdFolder().c_str(), 1);
+}
+
+inline THostWiring TestWiring(const std::filesystem::path& home) {
+  UseTestFirebirdFolder();
   THostOptions options;
   options.home = home;
   return ServerWiring(options);

@@ -81,36 +81,87 @@ bool Accepts(int port) {
   return connected;
 }
 
-// The installation folder of the server's message file, plugins.conf and intl/.
+// Debian 13 puts shell wrappers in /usr/sbin and /usr/bin that point FIREBIRD at the
+// installation; the private server and its isql must run as the real programs.
+bool IsScript(const fs::path& program) {
+  std::ifstream in(program, std::ios::binary);
+  char head[2] = {};
+  in.read(head, 2);
+  return in.gcount() == 2 && head[0] == '#' && head[1] == '!';
+}
+
+// The first real program among the candidates (a wrapper only when there is nothing else).
+fs::path RealProgram(const std::vector<fs::path>& candidates) {
+  std::error_code ec;
+  fs::path script;
+  for (const fs::path& candidate : candidates) {
+    if (!fs::is_regular_file(candidate, ec) || ::access(candidate.c_str(), X_OK) != 0) continue;
+    if (!IsScript(candidate)) return candidate;
+    if (script.empty()) script = candidate;
+  }
+  return script;
+}
+
+// The Firebird versions a distribution may have installed, newest first.
+const std::vector<std::string>& Versions() {
+  static const std::vector<std::string> versions{"4.0", "3.0"};
+  return versions;
+}
+
+// The installation folder of the server's message file, plugins.conf, plugins/ and intl/.
 fs::path InstallationFolder() {
   std::error_code ec;
-  for (const char* candidate :
-       {"/usr/lib/x86_64-linux-gnu/firebird/3.0", "/usr/lib/aarch64-linux-gnu/firebird/3.0",
-        "/usr/lib/firebird/3.0", "/opt/firebird"})
-    if (fs::exists(fs::path(candidate) / "firebird.msg", ec)) return candidate;
+  for (const std::string& version : Versions())
+    for (const std::string& base : {"/usr/lib/x86_64-linux-gnu/firebird/", "/usr/lib/aarch64-linux-gnu/firebird/",
+                                    "/usr/lib/firebird/"})
+      if (fs::exists(fs::path(base + version) / "firebird.msg", ec)) return base + version;
+  if (fs::exists("/opt/firebird/firebird.msg", ec)) return "/opt/firebird";
   return {};
 }
 
 fs::path SecuritySql() {
-  for (const char* candidate : {"/usr/share/firebird/3.0/security.sql", "/opt/firebird/misc/security.sql"})
-    if (std::error_code ec; fs::exists(candidate, ec)) return candidate;
+  for (const std::string& version : Versions())
+    if (std::error_code ec; fs::exists("/usr/share/firebird/" + version + "/security.sql", ec))
+      return "/usr/share/firebird/" + version + "/security.sql";
+  if (std::error_code ec; fs::exists("/opt/firebird/misc/security.sql", ec)) return "/opt/firebird/misc/security.sql";
   return {};
+}
+
+fs::path SystemSecurityDatabase() {
+  std::error_code ec;
+  for (const std::string& version : Versions())
+    for (const char* name : {"security4.fdb", "security3.fdb"}) {
+      const fs::path path = "/var/lib/firebird/" + version + "/system/" + name;
+      if (fs::exists(path, ec)) return path;
+    }
+  return {};
+}
+
+// isql as a real program (see IsScript).
+std::string IsqlProgram() {
+  std::vector<fs::path> candidates;
+  for (const std::string& version : Versions()) candidates.push_back("/usr/lib/firebird/" + version + "/bin/isql-fb");
+  candidates.push_back("/usr/bin/isql-fb");
+  const fs::path found = RealProgram(candidates);
+  return found.empty() ? std::string("isql-fb") : Quoted(found.string());
 }
 
 }  // namespace
 
 fs::path TFirebirdServer::Program() {
-  fs::path program = "/usr/sbin/firebird";
-  if (const char* set = std::getenv("LIVREXA_FIREBIRD_SERVER"); set && *set) program = set;
-  std::error_code ec;
-  if (fs::is_regular_file(program, ec) && ::access(program.c_str(), X_OK) == 0) return program;
-  return {};
+  if (const char* set = std::getenv("LIVREXA_FIREBIRD_SERVER"); set && *set) return RealProgram({set});
+  std::vector<fs::path> candidates;
+  for (const std::string& version : Versions()) candidates.push_back("/usr/lib/firebird/" + version + "/bin/firebird");
+  candidates.push_back("/usr/sbin/firebird");
+  const fs::path found = RealProgram(candidates);
+  return found.empty() || IsScript(found) ? fs::path() : found;
 }
 
 std::string TFirebirdServer::SkipReason() {
   if (!Program().empty()) return "";
-  return "no Firebird server program (/usr/sbin/firebird of Debian's firebird3.0-server package, or "
-         "LIVREXA_FIREBIRD_SERVER): the tests of the server mode do not run";
+  return "no Firebird server program (/usr/sbin/firebird of Debian 12's firebird3.0-server, "
+         "/usr/lib/firebird/4.0/bin/firebird of Debian 13's firebird4.0-server, or LIVREXA_FIREBIRD_SERVER): "
+         "the tests of the server mode do not run";
 }
 
 TFirebirdServer::TFirebirdServer() {
@@ -144,6 +195,9 @@ void TFirebirdServer::Start() {
   fs::copy_file(installation / "firebird.msg", folder_ / "firebird.msg");
   fs::copy_file(installation / "plugins.conf", folder_ / "plugins.conf");
   fs::copy(installation / "intl", folder_ / "intl", fs::copy_options::recursive);
+  // Firebird 4 loads its engine and authentication plugins from $FIREBIRD/plugins.
+  if (std::error_code ec; fs::is_directory(installation / "plugins", ec))
+    fs::copy(installation / "plugins", folder_ / "plugins", fs::copy_options::recursive);
 
   port_ = FreeLoopbackPort();
   const fs::path security = folder_ / "security3.fdb";
@@ -176,14 +230,14 @@ void TFirebirdServer::Start() {
                   "commit;\n");
   } else {
     // No script: a copy of the installation's security database, changed only in the copy.
-    fs::copy_file("/var/lib/firebird/3.0/system/security3.fdb", security);
+    fs::copy_file(SystemSecurityDatabase(), security);
     WriteText(folder_ / "security.sql",
               "connect '" + security.string() +
                   "' user SYSDBA;\n"
                   "create or alter user SYSDBA password 'brickwall' using plugin Srp;\n"
                   "commit;\n");
   }
-  if (Shell(FirebirdEnvironment(folder_) + "isql-fb -q -b -i " + Quoted((folder_ / "security.sql").string()),
+  if (Shell(FirebirdEnvironment(folder_) + IsqlProgram() + " -q -b -i " + Quoted((folder_ / "security.sql").string()),
             output) != 0)
     throw std::runtime_error("the private security database was not made: " + output);
 
@@ -252,7 +306,7 @@ std::string TFirebirdServer::Name(const fs::path& database) const {
 int TFirebirdServer::Isql(const std::string& script, std::string& output, const std::string& database) const {
   const fs::path file = root_ / "client" / "script.sql";
   WriteText(file, script);
-  std::string command = FirebirdEnvironment(client_) + "isql-fb -q -b -user SYSDBA -password brickwall ";
+  std::string command = FirebirdEnvironment(client_) + IsqlProgram() + " -q -b -user SYSDBA -password brickwall ";
   if (!database.empty()) command += Quoted(database) + " ";
   return Shell(command + "-i " + Quoted(file.string()), output);
 }

@@ -39,6 +39,10 @@ bool TFbError::Conflict() const {
   return Has(isc_lock_conflict) || Has(isc_update_conflict) || Has(isc_deadlock);
 }
 
+bool TFbError::Duplicate() const {
+  return Has(isc_unique_key_violation) || Has(isc_no_dup);
+}
+
 bool TFbError::Unreachable() const {
   for (intptr_t code :
        {isc_network_error, isc_net_connect_err, isc_net_connect_listen_err, isc_net_lookup_err,

@@ -22,6 +22,8 @@ class TFbError : public LivrexaError {
   bool Has(intptr_t code) const;
   // Another transaction holds or has changed the row (lock conflict, update conflict, deadlock).
   bool Conflict() const;
+  // A unique key or index refused a value: another transaction stored it first.
+  bool Duplicate() const;
   // The database server could not be reached or is shutting the database down: worth trying
   // again later, unlike a refusal (unknown database, wrong user or password).
   bool Unreachable() const;
