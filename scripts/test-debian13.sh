@@ -3,7 +3,8 @@
 # ODS 13) and of their daily backups. Debian 12 has only Firebird 3, so the test runs in a Debian 13
 # root made with debootstrap and kept under build/ (about two minutes and 350 MB the first time):
 #
-#   1. the package built here (scripts/package.sh) installs there beside firebird4.0, makes an
+#   1. the package built here (scripts/package.sh) passes scripts/test-package.sh there (install
+#      beside firebird4.0, its user, the unit's ExecStart, purge), then, installed again, makes an
 #      ODS 13 demo database with its own create-db.sh, starts headless, logs the structure and the
 #      engine, and answers catalogue and circulation requests;
 #   2. the database-facing tests of this build (the asan preset) run there against ODS 13 files
@@ -31,7 +32,7 @@ build="$source_dir/build/asan"
 [ -x "$build/src/livrexa-server" ] || fail "build the asan preset first (cmake --build --preset asan)"
 root="$source_dir/build/debian13-root"
 # What the root must hold; a change of this list makes it anew.
-packages="firebird4.0-server-core firebird4.0-utils firebird4.0-server libfbclient2 libasan8 libubsan1 curl procps"
+packages="firebird4.0-server-core firebird4.0-utils firebird4.0-server libfbclient2 libasan8 libubsan1 curl procps python3-minimal"
 stamp="$root/.livrexa-packages"
 
 mounts=()
@@ -97,6 +98,9 @@ mount_in_root /fb3 --bind "$fb3"
 # Each run starts from a clean root: what an earlier run's package or tests left goes.
 in_root sh -c 'dpkg --purge livrexa-server >/dev/null 2>&1; rm -rf /var/lib/livrexa /var/backups/livrexa /root/.local/share/livrexa /tmp/livrexa-*; true'
 cp "$deb" "$root/tmp/livrexa-server.deb"
+# The package as an IT person installs it there: its user, its unit's ExecStart, a login, the purge.
+in_root env LIVREXA_PACKAGE=/tmp/livrexa-server.deb bash "$source_dir/scripts/test-package.sh" ||
+  fail "the package test on Debian 13"
 in_root sh -c 'DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends /tmp/livrexa-server.deb' \
   >"$root/tmp/apt.log" 2>&1 || { cat "$root/tmp/apt.log" >&2; fail "the package does not install on Debian 13"; }
 say "installed $(basename "$deb")"

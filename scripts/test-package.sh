@@ -7,6 +7,9 @@
 #
 #   scripts/test-package.sh        (as root, or with sudo)
 #
+# LIVREXA_PACKAGE=FILE tests that package instead of building one (the Debian 13 test runs this
+# script in its Debian 13 root on the package built here).
+#
 # Refuses to run when livrexa-server is installed or /var/lib/livrexa exists: it would purge them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -25,10 +28,11 @@ for path in /var/lib/livrexa /var/backups/livrexa; do
 done
 
 started=$(date +%s)
-deb="$(bash scripts/package.sh | tail -n 1)"
+deb="${LIVREXA_PACKAGE:-}"
+[ -n "$deb" ] || deb="$(bash scripts/package.sh | tail -n 1)"
 [ -f "$deb" ] || fail "no package built"
 built=$(date +%s)
-say "built $deb in $((built - started)) s"
+if [ -n "${LIVREXA_PACKAGE:-}" ]; then say "testing $deb"; else say "built $deb in $((built - started)) s"; fi
 
 work="$(mktemp -d)"
 chmod 755 "$work"
